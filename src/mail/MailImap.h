@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+// One fetched message, as the mail component gives it: read-only texts and the message date.
+struct EmailObject {
+    QString From;        // the From header, decoded for display
+    QString FromName;    // the sender's display name ("" when absent)
+    QString FromAddress; // the sender's address
+    QString Subject;
+    QString PlainTextBody; // CR LF line ends
+    QString HTMLTextBody;  // CR LF line ends
+    QDateTime Date;        // the Date header, or the server's internal date when it is unreadable
+};
+
+// The IMAP component. One instance lives as long as the main window; sessions borrow it.
+// Every operation that answers a number answers 1 for success.
+// While a call waits on the network it raises AbortCheck (at least every 100 ms; a non-zero value
+// abandons the call) and PercentDone; handlers run on the calling thread, inside the call.
+class MailImap : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual void setSSL(bool on) = 0;
+    virtual void setPort(qint32 port) = 0;
+    // A PEM file of extra certificate authorities trusted beside the system's; "" for none.
+    virtual void setTrustedCertificates(const QString& pemFile) = 0;
+
+    virtual qint32 Connect(const QString& host) = 0;
+    // Sends one command line exactly as given; answers the server's response, "" on failure.
+    virtual QString SendRawCommand(const QString& command) = 0;
+    virtual qint32 Login(const QString& user, const QString& password) = 0;
+    // Opens the folder read-only.
+    virtual qint32 SelectMailbox(const QString& folder) = 0;
+    virtual qint32 MessageCount() = 0;
+    // Fetches message sequenceNumber of the selected folder whole, without marking it read.
+    // No object when the fetch failed.
+    virtual std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) = 0;
+    // Folder names for display; no list on failure.
+    virtual std::optional<QStringList> ListMailboxes(const QString& reference,
+                                                     const QString& pattern) = 0;
+    virtual qint32 Disconnect() = 0;
+    virtual QString LastErrorText() const = 0;
+
+signals:
+    void AbortCheck(qint32& abort);
+    void PercentDone(qint32 percent);
+};
+
+// The product's implementation of the component.
+std::unique_ptr<MailImap> createMailImap();

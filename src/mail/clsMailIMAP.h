@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class MailImap;
+
+// The mail session: holds the connection settings and credentials, logs in, counts and enumerates
+// folders, lists a range of messages raising one MailExtractListing per message, answers the
+// component's abort polling and keeps errorlog.txt. Windows hold sessions by std::shared_ptr and
+// every command keeps its own reference for the length of a call.
+class clsMailIMAP : public QObject {
+    Q_OBJECT
+public:
+    explicit clsMailIMAP(QObject* parent = nullptr);
+    ~clsMailIMAP() override;
+
+    bool AbortProcess = false;
+    qint32 MaxRecord = 0;
+    qint32 CurrentLocation = 0;
+    MailImap* MailIMAPObject = nullptr; // the window's component instance, not owned
+    qint32 PORT = 0;
+    bool SSL = false;
+    QString IMAPServer;
+    QString Password;
+    QString Username;
+    MailImap* MailImap1 = nullptr; // the instance whose events this session handles
+
+    // Shows the invalid-login box; the component's last-error text is its detail.
+    void GetLastError();
+    bool Connect();
+    qint32 GetTotalMessage(const QString& FolderName);
+    void StartMailExtraction(const QString& FolderName);
+    std::optional<QStringList> EnumMailFolders();
+
+signals:
+    void MailExtractListing(const QString& From, const QString& FromName,
+                            const QString& FromAddress, const QString& Subject,
+                            const QString& ReceivedDate, const QString& PlainTextBody,
+                            const QString& HTMLTextBody, qint32 uID);
+    void ScrapProgress(qint32 percent);
+};

@@ -1,0 +1,47 @@
+#include "ScriptedPrompter.h"
+
+#include <QDialog>
+
+ScriptedPrompter::ScriptedPrompter() { Prompter::install(this); }
+
+ScriptedPrompter::~ScriptedPrompter() { Prompter::install(nullptr); }
+
+void ScriptedPrompter::message(QWidget*, const MessageBoxSpec& box) {
+    boxes.append(box);
+    if (onMessage)
+        onMessage(box);
+}
+
+QString ScriptedPrompter::input(QWidget*, const QString& prompt, const QString&) {
+    inputPrompts.append(prompt);
+    return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+}
+
+QString ScriptedPrompter::browseForFolder(QWidget*, const QString& title) {
+    folderTitles.append(title);
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+}
+
+int ScriptedPrompter::showModal(QDialog& dialog) {
+    dialog.setResult(QDialog::Rejected);
+    if (!dialogDrivers.isEmpty()) {
+        dialog.show();
+        dialogDrivers.dequeue()(dialog);
+    }
+    if (dialog.isVisible())
+        dialog.close();
+    return dialog.result();
+}
+
+QStringList ScriptedPrompter::texts() const {
+    QStringList result;
+    for (const MessageBoxSpec& box : boxes)
+        result.append(box.text);
+    return result;
+}
+
+void ScriptedPrompter::clear() {
+    boxes.clear();
+    inputPrompts.clear();
+    folderTitles.clear();
+}
