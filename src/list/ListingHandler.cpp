@@ -1,0 +1,76 @@
+#include "list/ListingHandler.h"
+
+#include "list/MessageListModel.h"
+#include "list/RecordStore.h"
+#include "shell/Conversions.h"
+#include "shell/Guard.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QLocale>
+
+namespace {
+
+// Statement numbers of the path after the filter: with an empty filter the row is appended at 134,
+// after a passed filter test at 106. (The statement before, 132 or 104, takes hold of the list and
+// cannot fail here.) Every later statement works on the row that is last in the list, so a failed
+// append leaves them working on whatever row is last.
+struct Numbering {
+    int append;
+    int firstStore;
+    int firstColumn;
+    int dateKey;
+};
+
+constexpr Numbering unfiltered{134, 136, 150, 158};
+constexpr Numbering filtered{106, 108, 122, 130};
+
+void fillRow(Guard& guard, const Numbering& lines, MessageListModel& list, RecordStore& records,
+             const MessageRecord& message) {
+    guard(lines.append, [&] { list.appendRow(message.From); });
+
+    QString MessageRecord::*const fields[] = {
+        &MessageRecord::From,        &MessageRecord::FromName,     &MessageRecord::FromAddress,
+        &MessageRecord::Subject,     &MessageRecord::ReceivedDate, &MessageRecord::PlainTextBody,
+        &MessageRecord::HTMLTextBody};
+    int line = lines.firstStore;
+    for (QString MessageRecord::*field : fields) {
+        guard(line, [&] { records.slot(list.count()).*field = message.*field; });
+        line += 2;
+    }
+
+    const QString* const columns[] = {&message.FromName, &message.FromAddress, &message.Subject,
+                                      &message.ReceivedDate};
+    line = lines.firstColumn;
+    int column = 2;
+    for (const QString* value : columns) {
+        guard(line, [&] { list.setText(list.count(), column, *value); });
+        line += 2;
+        ++column;
+    }
+    guard(lines.dateKey,
+          [&] { list.setText(list.count(), 6, Conversions::wholeDayKey(message.ReceivedDate)); });
+}
+
+} // namespace
+
+bool passesFilter(const QString& filter, const MessageRecord& message) {
+    const QLocale locale;
+    return message.From.contains(filter) || message.FromName.contains(filter) ||
+           message.FromAddress.contains(filter) ||
+           locale.toLower(message.Subject).contains(locale.toLower(filter)) ||
+           message.ReceivedDate.contains(filter) || message.PlainTextBody.contains(filter);
+}
+
+void addListedMessage(QWidget* window, const QLineEdit& filterBox, MessageListModel& list,
+                      RecordStore& records, const MessageRecord& message) {
+    Guard guard(window, QStringLiteral("in Brastovel2/19/2015.Form1.oMail_MailExtractListing "));
+    QString filter;
+    guard(100, [&] { filter = filterBox.text(); });
+    if (filter.isEmpty()) {
+        fillRow(guard, unfiltered, list, records, message);
+    } else if (guard.test(102, [&] { return passesFilter(filter, message); })) {
+        fillRow(guard, filtered, list, records, message);
+    }
+    guard(160, [] { QCoreApplication::processEvents(); });
+}

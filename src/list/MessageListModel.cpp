@@ -1,0 +1,130 @@
+#include "list/MessageListModel.h"
+
+#include "shell/Failure.h"
+
+namespace {
+
+Failure indexOutOfBounds() {
+    return Failure(QStringLiteral("Index out of bounds"));
+}
+
+const std::array<QString, MessageListModel::columns>& headers() {
+    static const std::array<QString, MessageListModel::columns> texts = {
+        QStringLiteral("From"),    QStringLiteral("From Name"),     QStringLiteral("From Address"),
+        QStringLiteral("Subject"), QStringLiteral("Received Date"), QStringLiteral("RecDate")};
+    return texts;
+}
+
+} // namespace
+
+MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int MessageListModel::appendRow(const QString& fromText) {
+    const int position = count() + 1;
+    beginInsertRows({}, position - 1, position - 1);
+    Row added;
+    added.texts[0] = fromText;
+    rows_.push_back(std::move(added));
+    endInsertRows();
+    return position;
+}
+
+QString MessageListModel::text(int position, int column) const {
+    return row(position).texts[columnIndex(column)];
+}
+
+void MessageListModel::setText(int position, int column, const QString& value) {
+    const int index = columnIndex(column);
+    row(position).texts[index] = value;
+    const QModelIndex changed = createIndex(position - 1, index);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
+}
+
+bool MessageListModel::isChecked(int position) const {
+    return row(position).checked;
+}
+
+void MessageListModel::setChecked(int position, bool checked) {
+    if (row(position).checked == checked)
+        return;
+    storeCheck(position, checked);
+}
+
+void MessageListModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    checkedCount_ = 0;
+    endResetModel();
+}
+
+int MessageListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+int MessageListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns;
+}
+
+QVariant MessageListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const Row& shown = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return shown.texts[static_cast<std::size_t>(index.column())];
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return shown.checked ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool MessageListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    const int position = index.row() + 1;
+    const bool checked = value.value<Qt::CheckState>() == Qt::Checked;
+    if (rows_[static_cast<std::size_t>(index.row())].checked != checked)
+        storeCheck(position, checked);
+    emit checkToggled(position);
+    return true;
+}
+
+Qt::ItemFlags MessageListModel::flags(const QModelIndex& index) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == 0)
+        result |= Qt::ItemIsUserCheckable;
+    return result;
+}
+
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < columns)
+        return headers()[static_cast<std::size_t>(section)];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+MessageListModel::Row& MessageListModel::row(int position) {
+    if (position < 1 || position > count())
+        throw indexOutOfBounds();
+    return rows_[static_cast<std::size_t>(position - 1)];
+}
+
+const MessageListModel::Row& MessageListModel::row(int position) const {
+    if (position < 1 || position > count())
+        throw indexOutOfBounds();
+    return rows_[static_cast<std::size_t>(position - 1)];
+}
+
+int MessageListModel::columnIndex(int column) {
+    if (column < 1 || column > columns)
+        throw indexOutOfBounds();
+    return column - 1;
+}
+
+void MessageListModel::storeCheck(int position, bool checked) {
+    row(position).checked = checked;
+    checkedCount_ += checked ? 1 : -1;
+    const QModelIndex changed = createIndex(position - 1, 0);
+    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+// The rows of a message list: six column texts and a check mark per row. Rows are only ever
+// appended, never sorted or reordered, and are addressed by their position counted from 1; the
+// record store and the larger view's write-back rely on that. Positions and columns out of range
+// throw Failure, so a guarded command reports them.
+class MessageListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int columns = 6;
+
+    explicit MessageListModel(QObject* parent = nullptr);
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    // Appends an unchecked row whose column 1 is fromText; returns its position.
+    int appendRow(const QString& fromText);
+    // column counts from 1 ("From") to 6 ("RecDate").
+    QString text(int position, int column) const;
+    void setText(int position, int column, const QString& value);
+    bool isChecked(int position) const;
+    void setChecked(int position, bool checked);
+    // The number of checked rows, kept up to date with every change of a check mark.
+    int checkedCount() const { return checkedCount_; }
+    void clear();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    // The user toggled the check box of the row at position (not emitted for setChecked).
+    void checkToggled(int position);
+
+private:
+    struct Row {
+        std::array<QString, columns> texts;
+        bool checked = false;
+    };
+
+    Row& row(int position);
+    const Row& row(int position) const;
+    static int columnIndex(int column);
+    void storeCheck(int position, bool checked);
+
+    std::vector<Row> rows_;
+    int checkedCount_ = 0;
+};
