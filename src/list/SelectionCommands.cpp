@@ -70,8 +70,12 @@ void checkMatching(ListOwner& owner, Search search, const QString& location) {
         x = Prompter::current().input(owner.listWindow(), QStringLiteral("Enter X:"),
                                       applicationTitle());
     });
+    // Whether this run only adds check marks is decided by the flag as the run starts: a match in
+    // this run sets the flag for the runs after it, so that the first run after a reset leaves
+    // exactly its own matches checked, whatever was checked before.
+    const bool adding = owner.checkSearchActive();
     for (int p = 1; p <= n; ++p) {
-        if (guard.test(116, [&] { return !owner.checkSearchActive(); }))
+        if (guard.test(116, [&] { return !adding; }))
             guard(116, [&] { list.setChecked(p, false); });
         if (guard.test(118, [&] { return rowMatches(list, p, x, search); })) {
             guard(120, [&] { list.setChecked(p, true); });

@@ -1,0 +1,127 @@
+#include "list/MessageListView.h"
+#include "list/RecordStore.h"
+#include "shell/Failure.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+class MessageListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void modelStaysConsistentThroughAppendCheckAndClear();
+    void positionsCountFromOneAndOutOfRangeFails();
+    void checkedCountFollowsEveryChange();
+    void userToggleRaisesItemCheckWithPosition();
+    void viewShowsHeadersAndWidthsInTwips();
+    void recordStoreRecreatesAndFailsOutOfRange();
+    void recordStoreGrowsWhenARowLandsBeyondIt();
+};
+
+void MessageListTest::modelStaysConsistentThroughAppendCheckAndClear() {
+    MessageListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 5; ++i)
+        model.setText(model.appendRow(QStringLiteral("from %1").arg(i)), 4, QStringLiteral("s"));
+    model.setChecked(2, true);
+    QVERIFY(model.setData(model.index(3, 0), Qt::Checked, Qt::CheckStateRole));
+    model.clear();
+    model.appendRow(QStringLiteral("again"));
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.columnCount(), 6);
+}
+
+void MessageListTest::positionsCountFromOneAndOutOfRangeFails() {
+    MessageListModel model;
+    QCOMPARE(model.appendRow(QStringLiteral("a")), 1);
+    QCOMPARE(model.appendRow(QStringLiteral("a")), 2); // duplicates stay
+    model.setText(2, 6, QStringLiteral("42055"));
+    QCOMPARE(model.text(1, 1), QStringLiteral("a"));
+    QCOMPARE(model.text(2, 6), QStringLiteral("42055"));
+    QCOMPARE(model.data(model.index(1, 5), Qt::DisplayRole).toString(), QStringLiteral("42055"));
+    QVERIFY(!model.isChecked(1));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.text(0, 1));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.text(3, 1));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.text(1, 7));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.setChecked(3, true));
+    QVERIFY_THROWS_EXCEPTION(Failure, model.setText(1, 0, {}));
+}
+
+void MessageListTest::checkedCountFollowsEveryChange() {
+    MessageListModel model;
+    for (int i = 0; i < 4; ++i)
+        model.appendRow({});
+    model.setChecked(1, true);
+    model.setChecked(1, true); // no double count
+    model.setChecked(3, true);
+    model.setData(model.index(3, 0), Qt::Checked, Qt::CheckStateRole);
+    model.setData(model.index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    QCOMPARE(model.checkedCount(), 2);
+    model.setChecked(2, false);
+    QCOMPARE(model.checkedCount(), 2);
+    model.clear();
+    QCOMPARE(model.checkedCount(), 0);
+}
+
+void MessageListTest::userToggleRaisesItemCheckWithPosition() {
+    MessageListView view;
+    view.list().appendRow(QStringLiteral("one"));
+    view.list().appendRow(QStringLiteral("two"));
+    QSignalSpy spy(&view, &MessageListView::ItemCheck);
+    view.list().setChecked(1, true); // the program's own changes are silent
+    QCOMPARE(spy.count(), 0);
+
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QModelIndex second = view.list().index(1, 0);
+    view.setCurrentIndex(second);
+    QTest::keyClick(view.viewport(), Qt::Key_Space);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 2);
+    QVERIFY(view.list().isChecked(2));
+    QCOMPARE(view.list().checkedCount(), 2);
+}
+
+void MessageListTest::viewShowsHeadersAndWidthsInTwips() {
+    MessageListView view;
+    view.setColumnWidthsInTwips({1300, 1300, 1600, 1600, 1600, 0});
+    const QStringList expected = {"From",    "From Name",     "From Address",
+                                  "Subject", "Received Date", "RecDate"};
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(view.model()->headerData(c, Qt::Horizontal).toString(), expected[c]);
+    QCOMPARE(view.columnWidth(0), 87); // 1300 twips at 15 per pixel, rounded
+    QCOMPARE(view.columnWidthInTwips(3), 1605);
+    QCOMPARE(view.header()->sectionSize(5), 0);
+}
+
+void MessageListTest::recordStoreRecreatesAndFailsOutOfRange() {
+    RecordStore store;
+    QCOMPARE(store.size(), 0);
+    QVERIFY_THROWS_EXCEPTION(Failure, store.at(1));
+    store.recreate(3);
+    store.at(3).Subject = QStringLiteral("kept");
+    QCOMPARE(store.at(3).Subject, QStringLiteral("kept"));
+    QVERIFY_THROWS_EXCEPTION(Failure, store.at(4));
+    QVERIFY_THROWS_EXCEPTION(Failure, store.at(0));
+    store.recreate(2);
+    QCOMPARE(store.size(), 2);
+    QVERIFY(store.at(2).Subject.isEmpty());
+    store.recreate(-1);
+    QCOMPARE(store.size(), 0);
+}
+
+void MessageListTest::recordStoreGrowsWhenARowLandsBeyondIt() {
+    RecordStore store;
+    store.recreate(2);
+    store.slot(1).From = QStringLiteral("first");
+    store.slot(5).From = QStringLiteral("fifth");
+    QCOMPARE(store.size(), 5);
+    QCOMPARE(store.at(1).From, QStringLiteral("first"));
+    QCOMPARE(store.at(5).From, QStringLiteral("fifth"));
+    QVERIFY_THROWS_EXCEPTION(Failure, store.slot(0));
+}
+
+QTEST_MAIN(MessageListTest)
+#include "tst_messagelist.moc"
