@@ -1,0 +1,191 @@
+#include "mail/MimeParser.h"
+
+#include <QFile>
+#include <QTimeZone>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+const QDateTime internalDate(QDate(2020, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
+
+QByteArray corpusFile(const QString& name) {
+    QFile file(QStringLiteral(QUENTARIL_TEST_DATA "/mime/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing test message %s", qPrintable(name));
+    return file.readAll();
+}
+
+QDateTime at(int year, int month, int day, int hour, int minute, int offsetHours) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), QTimeZone(offsetHours * 3600));
+}
+
+} // namespace
+
+class TestMimeParser : public QObject {
+    Q_OBJECT
+private slots:
+    void headersAndBodies_data();
+    void headersAndBodies();
+    void dateFallsBackToInternalDate_data();
+    void dateFallsBackToInternalDate();
+    void notAMessage();
+    void parsesOnWorkerThreads();
+};
+
+void TestMimeParser::headersAndBodies_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("fromName");
+    QTest::addColumn<QString>("fromAddress");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QDateTime>("date");
+
+    QTest::newRow("utf-8 8bit body")
+        << "utf8-8bit-body.eml"
+        << "Jane Doe <jane@example.com>"
+        << "Jane Doe"
+        << "jane@example.com"
+        << "Greetings" << QString::fromUtf8("Grüße aus Köln — 東京\r\nZweite Zeile\r\n") << ""
+        << at(2015, 2, 19, 9, 30, 1);
+    QTest::newRow("iso-8859-1 quoted-printable")
+        << "iso-8859-1-quoted-printable.eml"
+        << "Marie <marie@example.fr>"
+        << "Marie"
+        << "marie@example.fr" << QString::fromUtf8("Café crème")
+        << QString::fromUtf8("Un café crème, s'il vous plaît. Cette ligne est coupée en deux.\r\n")
+        << "" << at(2015, 2, 20, 18, 0, 0);
+    QTest::newRow("windows-1252") << "windows-1252-smart-quotes.eml"
+                                  << "Bob <bob@example.com>"
+                                  << "Bob"
+                                  << "bob@example.com"
+                                  << "Price" << QString::fromUtf8("“Ten” costs 10 € – ok\r\n") << ""
+                                  << at(2015, 2, 20, 18, 0, 0);
+    QTest::newRow("iso-2022-jp") << "iso-2022-jp-subject-and-body.eml"
+                                 << QString::fromUtf8("山田太郎 <taro@example.jp>")
+                                 << QString::fromUtf8("山田太郎") << "taro@example.jp"
+                                 << QString::fromUtf8("会議の件")
+                                 << QString::fromUtf8("明日の会議は十時からです。\r\n") << ""
+                                 << at(2015, 2, 23, 10, 0, 9);
+    QTest::newRow("rfc 2047 B and Q words")
+        << "rfc2047-b-and-q-words.eml" << QString::fromUtf8("Jürgen Weiß <juergen@example.de>")
+        << QString::fromUtf8("Jürgen Weiß") << "juergen@example.de"
+        << QString::fromUtf8("Grüße und Küsse from München") << "Plain ASCII.\r\n"
+        << "" << at(2015, 2, 24, 8, 15, 1);
+    QTest::newRow("base64, every line end becomes CR LF")
+        << "base64-body-mixed-line-ends.eml"
+        << "\"Doe, Jane\" <jane@example.com>"
+        << "Doe, Jane"
+        << "jane@example.com"
+        << "Lines" << QString::fromUtf8("unix\r\nold mac\r\nwindows\r\nend ✓") << ""
+        << at(2015, 2, 25, 12, 0, -5);
+    QTest::newRow("multipart/alternative")
+        << "multipart-alternative.eml"
+        << "News <news@example.org>"
+        << "News"
+        << "news@example.org"
+        << "Both forms" << QString::fromUtf8("Hello – plain") << "<p>Hello &ndash; <b>html</b></p>"
+        << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("attachments are never the body")
+        << "multipart-mixed-attachment-before-body.eml"
+        << "Ann <ann@example.com>"
+        << "Ann"
+        << "ann@example.com"
+        << "Report attached"
+        << "The real body."
+        << "<p>The real body.</p>" << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("html only gets a plain rendering")
+        << "html-only.eml"
+        << "Shop <shop@example.com>"
+        << "Shop"
+        << "shop@example.com"
+        << "Offer"
+        << "Dear customer,\r\nPrices & offers:\r\none\r\ntwo \r\nA\r\nB\r\n"
+        << "<html><head><style>p { color: red }</style><script>var x = 1;</script></head>\r\n"
+           "<body><p>Dear&nbsp;customer,</p><p>Prices &amp; offers:<br>one<br>two</p>\r\n"
+           "<table><tr><td>A</td><td>B</td></tr></table></body></html>\r\n"
+        << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("latin-1 headers, body mis-declared as utf-8")
+        << "undeclared-charset-latin1-headers-and-misdeclared-body.eml"
+        << QString::fromUtf8("Müller <mueller@example.de>") << QString::fromUtf8("Müller")
+        << "mueller@example.de" << QString::fromUtf8("Crème brûlée")
+        << QString::fromUtf8("Grüße, Müller\r\n") << "" << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("raw utf-8 without any declaration")
+        << "undeclared-charset-raw-utf8.eml" << QString::fromUtf8("José <jose@example.es>")
+        << QString::fromUtf8("José") << "jose@example.es" << QString::fromUtf8("Señor")
+        << QString::fromUtf8("Mañana\r\n") << "" << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("sender is a group") << "from-is-a-group.eml"
+                                       << "Team: Jane Doe <jane@example.com>, bob@example.com;"
+                                       << "Jane Doe"
+                                       << "jane@example.com"
+                                       << "Group sender"
+                                       << "Body\r\n"
+                                       << "" << at(2015, 2, 26, 7, 0, 0);
+    QTest::newRow("no From header") << "no-from-header.eml"
+                                    << ""
+                                    << ""
+                                    << ""
+                                    << "Nobody sent this"
+                                    << "Body\r\n"
+                                    << "" << at(2015, 2, 26, 7, 0, 0);
+}
+
+void TestMimeParser::headersAndBodies() {
+    QFETCH(QString, file);
+    const EmailObject email = parseEmail(corpusFile(file), internalDate);
+    QTEST(email.From, "from");
+    QTEST(email.FromName, "fromName");
+    QTEST(email.FromAddress, "fromAddress");
+    QTEST(email.Subject, "subject");
+    QTEST(email.PlainTextBody, "plain");
+    QTEST(email.HTMLTextBody, "html");
+    QFETCH(QDateTime, date);
+    QCOMPARE(email.Date, date);
+    QCOMPARE(email.Date.offsetFromUtc(), date.offsetFromUtc());
+}
+
+void TestMimeParser::dateFallsBackToInternalDate_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("missing") << "no-date-header.eml";
+    QTest::newRow("unreadable") << "malformed-date.eml";
+}
+
+void TestMimeParser::dateFallsBackToInternalDate() {
+    QFETCH(QString, file);
+    const EmailObject email = parseEmail(corpusFile(file), internalDate);
+    QCOMPARE(email.Date, internalDate);
+    QCOMPARE(email.FromAddress, QStringLiteral("nobody@example.com"));
+    QCOMPARE(email.PlainTextBody, QStringLiteral("Body\r\n"));
+}
+
+void TestMimeParser::notAMessage() {
+    const EmailObject email = parseEmail(QByteArray(), internalDate);
+    QCOMPARE(email.From, QString());
+    QCOMPARE(email.PlainTextBody, QString());
+    QCOMPARE(email.Date, internalDate);
+}
+
+// The mail component parses on its own worker thread while the window thread may parse too.
+void TestMimeParser::parsesOnWorkerThreads() {
+    const QByteArray html = corpusFile(QStringLiteral("html-only.eml"));
+    const QByteArray jp = corpusFile(QStringLiteral("iso-2022-jp-subject-and-body.eml"));
+    const QString expectedHtml = parseEmail(html, internalDate).PlainTextBody;
+    const QString expectedJp = parseEmail(jp, internalDate).PlainTextBody;
+    QString results[4];
+    std::thread workers[4];
+    for (int i = 0; i < 4; ++i)
+        workers[i] = std::thread([&, i] {
+            for (int round = 0; round < 20; ++round)
+                results[i] = parseEmail(i % 2 ? jp : html, internalDate).PlainTextBody;
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(results[i], i % 2 ? expectedJp : expectedHtml);
+}
+
+QTEST_GUILESS_MAIN(TestMimeParser)
+#include "tst_mimeparser.moc"
