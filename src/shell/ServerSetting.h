@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The IMAP server the sessions connect to: the "Server" setting, "host" or "host:port" (an IPv6
+// address in brackets), by default the mail service's host on the IMAPS port.
+struct ServerAddress {
+    QString host;
+    qint32 port = 993;
+};
+
+namespace ServerSetting {
+
+inline constexpr qint32 defaultPort = 993;
+QString defaultHost();
+
+ServerAddress parse(const QString& setting);
+// The address from the stored setting.
+ServerAddress current();
+
+} // namespace ServerSetting

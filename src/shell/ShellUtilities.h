@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStandardPaths>
+#include <QString>
+
+class QWidget;
+
+// Small services the windows share: folders, files, window placement and colours.
+
+// The folder of the program's executable, where its optional files live. Tests may point it
+// elsewhere.
+QString ProgramFolder();
+void SetProgramFolder(const QString& folder);
+
+// The platform's folder browser, owned by owner; the chosen folder in the platform's own form
+// with no separator appended, or "" when the user cancels.
+QString BrowseForFolder(QWidget* owner, const QString& title);
+
+// The path of a special folder, or "" when there is none.
+QString SpecialFolderPath(QStandardPaths::StandardLocation folder);
+
+// The desktop folder followed by the platform's separator; throws Failure when the desktop
+// cannot be found.
+QString DesktopPathWithSeparator();
+
+// True when the modification time of path can be read (folders count); false on any failure.
+bool FileExists(const QString& path);
+
+// Places window in the middle of its screen.
+void CentreWindow(QWidget* window);
+
+// The colour of the face of buttons, given to secondary windows and their option buttons, check
+// boxes, frames and labels.
+void ApplyDialogColours(QWidget* window);
+
+// The skin file below the program's folder.
+QString SkinFilePath();
+
+// When the skin file exists: gives the main window and its option buttons, check boxes, frames
+// and labels the button-face colour, then applies the style sheet read from the file. Without the
+// file nothing changes.
+void ApplyMainSkin(QWidget* window);
