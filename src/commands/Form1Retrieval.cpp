@@ -1,0 +1,198 @@
+#include "commands/Form2.h"
+#include "commands/RequireSession.h"
+#include "commands/RetrievalButtons.h"
+#include "commands/RetrievalFlags.h"
+#include "commands/RunningSession.h"
+#include "list/MessageListView.h"
+#include "list/RecordStore.h"
+#include "mail/clsMailIMAP.h"
+#include "shell/Form1.h"
+#include "shell/Guard.h"
+#include "shell/Prompter.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <optional>
+
+// Get All Emails, Get Some Emails and Stop of the main window.
+
+namespace {
+
+QString chosenFolder(const Form1& window) {
+    for (const QRadioButton* option :
+         {window.Option3, window.Option5, window.Option6, window.Option7, window.Option9}) {
+        if (option->isChecked())
+            return option->text();
+    }
+    return {};
+}
+
+bool notConnected(Guard& guard, Form1& window, int line) {
+    if (!guard.test(line,
+                    [&] { return window.PushButton5->text() == QLatin1String("1. Connect"); }))
+        return false;
+    guard(line + 2, [&] {
+        showMessage(&window,
+                    QStringLiteral("Please connect first (Step 1) before using this feature."));
+    });
+    return true;
+}
+
+void showRunning(Guard& guard, Form1& window, int line) {
+    guard(line, [&] {
+        window.setMousePointer(MousePointer::Hourglass);
+        RetrievalButtons::showRunning(window.PushButton10, window.PushButton2);
+    });
+}
+
+// One run's session, held for the whole command, and its registration for Stop.
+struct Run {
+    std::shared_ptr<clsMailIMAP> session;
+    std::optional<RunningSession> registration;
+};
+
+// The window's session, or a new one logged in from the login fields; false when the new one
+// could not log in.
+bool sessionForRun(Guard& guard, Form1& window, int line, Run& run) {
+    run.session = window.oMail;
+    if (run.session) {
+        run.registration.emplace(&window, run.session);
+        return true;
+    }
+    guard(line, [&] {
+        run.session = window.newSession();
+        window.oMail = run.session;
+        SkipDoneMessage = false;
+    });
+    if (run.session)
+        run.registration.emplace(&window, run.session);
+    if (guard.test(line + 2, [&] { return !requireSession(run.session).Connect(); })) {
+        guard(line + 4, [&] { SkipDoneMessage = true; });
+        return false;
+    }
+    return true;
+}
+
+void showEmptyFolder(Guard& guard, Form1& window, int line) {
+    guard(line, [&] {
+        showMessage(&window, QStringLiteral("There are no emails in the Folder you selected."));
+    });
+    guard(line + 2, [&] { SkipDoneMessage = true; });
+}
+
+void endRun(Guard& guard, Form1& window, int line) {
+    guard(line, [&] { window.oMail.reset(); });
+    guard(line + 2, [&] {
+        window.setStatusText(QStringLiteral("Progress Bar"));
+        window.ProgressBar1->setValue(0);
+    });
+    guard(line + 4, [&] { window.setMousePointer(MousePointer::Default); });
+    guard(line + 6, [&] { RetrievalButtons::showIdle(window.PushButton10, window.PushButton2); });
+    if (guard.test(line + 8, [&] { return !SkipDoneMessage; }))
+        guard(line + 10, [&] { showMessage(&window, QStringLiteral("Done.")); });
+}
+
+} // namespace
+
+void Form1::PushButton10_Click() {
+    Guard guard(this, QStringLiteral("in Brastovel2/19/20151/29/2015.Form1.PushButton10_Click "));
+    if (guard.test(100, [&] { return RetrievalButtons::isRunning(PushButton10); })) {
+        guard(102, [&] { RetrievalButtons::showIdle(PushButton10, PushButton2); });
+        guard(104, [&] { RunningSession::abortAll(this); });
+        guard(106, [&] { oMail.reset(); });
+        return;
+    }
+    if (notConnected(guard, *this, 108))
+        return;
+    showRunning(guard, *this, 112);
+    guard(114, [&] {
+        ListView1->list().clear();
+        ListView1->setSortingEnabled(false);
+    });
+    guard(116, [&] { UpdateCounters(true); });
+    guard(118, [&] {
+        CheckSearchActive = false;
+        SkipDoneMessage = false;
+    });
+
+    Run run;
+    if (sessionForRun(guard, *this, 120, run)) {
+        clsMailIMAP* session = run.session.get();
+        QString folder;
+        guard(126, [&] {
+            folder = chosenFolder(*this);
+            session->CurrentLocation = 1;
+            session->MaxRecord = session->GetTotalMessage(folder);
+        });
+        if (guard.test(128, [&] { return session->MaxRecord > 0; })) {
+            guard(130, [&] { messageRecords().recreate(session->MaxRecord); });
+            guard(132, [&] { session->StartMailExtraction(folder); });
+        } else {
+            showEmptyFolder(guard, *this, 134);
+        }
+        guard(138, [&] { UpdateCounters(false); });
+    }
+    endRun(guard, *this, 140);
+}
+
+void Form1::PushButton2_Click() {
+    Guard guard(this, QStringLiteral("in Brastovel2/19/20151/29/2015.Form1.PushButton2_Click "));
+    if (notConnected(guard, *this, 100))
+        return;
+    showRunning(guard, *this, 104);
+    guard(106, [&] { ListView1->list().clear(); });
+
+    Run run;
+    if (!sessionForRun(guard, *this, 108, run)) {
+        // The list was emptied above: its counters must not go on showing the old rows.
+        guard(114, [&] { UpdateCounters(true); });
+        endRun(guard, *this, 140);
+        return;
+    }
+    clsMailIMAP* session = run.session.get();
+    QString folder;
+    qint32 count = 0;
+    Form2 range(this);
+    guard(116, [&] {
+        folder = chosenFolder(*this);
+        range.setMailIMAP(run.session);
+        range.setMaxMessage(session->GetTotalMessage(folder));
+    });
+    guard(118, [&] { count = session->GetTotalMessage(folder); });
+    if (guard.test(120, [&] { return !(count > 0); })) {
+        showEmptyFolder(guard, *this, 122);
+    } else {
+        guard(126, [&] { range.showModal(); });
+        if (guard.test(128, [&] { return !RangeAccepted; })) {
+            guard(130, [&] { UpdateCounters(true); });
+            endRun(guard, *this, 140);
+            return;
+        }
+        guard(132, [&] {
+            ListView1->list().clear();
+            UpdateCounters(true);
+            SkipDoneMessage = false;
+        });
+        guard(134, [&] { messageRecords().recreate(session->MaxRecord); });
+        guard(136, [&] { session->StartMailExtraction(folder); });
+    }
+    guard(138, [&] {
+        UpdateCounters(false);
+        CheckSearchActive = false;
+    });
+    endRun(guard, *this, 140);
+}
+
+void Form1::oMail_ScrapProgress(qint32 percent) {
+    const std::shared_ptr<clsMailIMAP> session = oMail;
+    if (!session)
+        return;
+    ProgressBar1->setMaximum(100);
+    ProgressBar1->setValue(percent);
+    setStatusText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation) +
+                  QStringLiteral(" of ") + QString::number(session->MaxRecord));
+    QCoreApplication::processEvents();
+}

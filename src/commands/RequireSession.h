@@ -1,0 +1,13 @@
+#pragma once
+
+#include "mail/clsMailIMAP.h"
+#include "shell/Failure.h"
+
+#include <memory>
+
+// The session behind a reference; a missing one fails like any unset object variable.
+inline clsMailIMAP& requireSession(const std::shared_ptr<clsMailIMAP>& session) {
+    if (!session)
+        throw Failure(QStringLiteral("Object variable or With block not set"));
+    return *session;
+}
