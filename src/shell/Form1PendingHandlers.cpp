@@ -5,7 +5,6 @@
 void Form1::PushButton3_Click() {}
 void Form1::PushButton4_Click() {}
 void Form1::PushButton6_Click() {}
-void Form1::PushButton7_Click() {}
 void Form1::PushButton9_Click() {}
 void Form1::PushButton11_Click() {}
 void Form1::PushButton12_Click() {}

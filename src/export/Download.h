@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QIODevice>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class Guard;
+class MessageListModel;
+class QWidget;
+class RecordStore;
+
+enum class SaveMethod { None, SeparateFiles, OneFile };
+
+// The walk of a download: every checked row of the list, first to last, is written from the
+// record at its position, either into a file of its own or as a block of "Emails.txt" in the
+// output folder. Before each row it lets pending window input run and then honours a stop
+// request. A folder that is missing or not writable, or a file that cannot be opened or fully
+// written, ends the walk with one box naming the folder or file and the system's reason; the files
+// written before stay as they are.
+class Download {
+public:
+    enum class Outcome { Finished, Stopped, Failed };
+
+    // Hands out the device for a path, not yet open. The download opens it for writing from its
+    // first byte, so an existing file is replaced whole.
+    using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
+
+    // Boxes belong to window; unexpected failures of single statements go to guard, which numbers
+    // them as the statements of the download command.
+    Download(const MessageListModel& list, const RecordStore& records, Guard& guard,
+             QWidget* window);
+
+    // Lets pending window input run; once before every row.
+    std::function<void()> yield;
+    DeviceFactory openDevice;
+
+    // stopRequested is read before every row; a click handled during a yield may set it.
+    Outcome run(const QString& folder, SaveMethod method, const bool& stopRequested);
+
+    // The folder text and a file name joined with the platform's separator, the folder unchanged.
+    static QString pathOf(const QString& folder, const QString& fileName);
+
+private:
+    Outcome separateFiles(const QString& folder, const bool& stopRequested);
+    Outcome oneFile(const QString& folder, const bool& stopRequested);
+    bool folderUsable(const QString& folder);
+    void tell(const QString& text);
+    std::unique_ptr<QIODevice> openForWriting(const QString& path);
+    bool write(QIODevice& device, const QString& text);
+    bool close(QIODevice& device);
+    void reportFileFailure(const QIODevice& device);
+    // Position i of the walk is still a row of the list (another command may empty it meanwhile).
+    bool rowExists(int position) const;
+
+    const MessageListModel& list_;
+    const RecordStore& records_;
+    Guard& guard_;
+    QPointer<QWidget> window_;
+    QString currentPath_;
+};
