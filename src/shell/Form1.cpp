@@ -74,8 +74,8 @@ void Form1::buildControls() {
     login->addWidget(lblLabels[1], 1, 0);
     login->addWidget(Text2, 1, 1, 1, 2);
     login->addWidget(Check2, 1, 3);
-    login->addWidget(PushButton5, 2, 0, 1, 3);
-    login->addWidget(PushButton8, 2, 3);
+    PushButton8->setFixedWidth(Twips::toPixels(1200));
+    login->addLayout(row(PushButton5, PushButton8), 2, 0, 1, 4);
     login->setColumnStretch(1, 1);
 
     // Row 2: folder.

@@ -37,6 +37,8 @@ void PointerControl::watch(QWidget* control, Rule rule) {
     if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(control))
         target = scrollArea->viewport();
     target->setMouseTracking(true);
+    // Each control answers for itself; the surface around it does not see its moves.
+    target->setAttribute(Qt::WA_NoMousePropagation);
     target->installEventFilter(this);
     rules_.insert(target, rule);
 }
