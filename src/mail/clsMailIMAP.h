@@ -11,7 +11,8 @@ class MailImap;
 // The mail session: holds the connection settings and credentials, logs in, counts and enumerates
 // folders, lists a range of messages raising one MailExtractListing per message, answers the
 // component's abort polling and keeps errorlog.txt. Windows hold sessions by std::shared_ptr and
-// every command keeps its own reference for the length of a call.
+// every command keeps its own reference for the length of a call: the session's calls yield to
+// the window system, and a click handled there may drop the window's reference.
 class clsMailIMAP : public QObject {
     Q_OBJECT
 public:
@@ -42,4 +43,14 @@ signals:
                             const QString& ReceivedDate, const QString& PlainTextBody,
                             const QString& HTMLTextBody, qint32 uID);
     void ScrapProgress(qint32 percent);
+
+private:
+    class Binding;
+
+    // Handlers of the component's events while a call of this session runs.
+    void MailImap1_AbortCheck(qint32& abort);
+    void MailImap1_PercentDone(qint32 percent);
+    void WriteErrorLog();
+
+    qint32 lastResult = 0; // the last result of a component call that answers 1 for success
 };

@@ -1,0 +1,471 @@
+#include "mail/EtpanWorker.h"
+
+#include "mail/CancellableConnect.h"
+#include "mail/CertificateCheck.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimeZone>
+
+#include <libetpan/libetpan.h>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::chrono::seconds networkTimeout{30};
+
+bool isAddressLiteral(const QString& host) {
+    const QByteArray text = host.toLatin1();
+    unsigned char buffer[sizeof(in6_addr)];
+    return inet_pton(AF_INET, text.constData(), buffer) == 1 ||
+           inet_pton(AF_INET6, text.constData(), buffer) == 1;
+}
+
+qint64 nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+void setServerName(mailstream_ssl_context* context, void* data) noexcept {
+    if (data)
+        mailstream_ssl_set_server_name(context, static_cast<char*>(data));
+}
+
+QList<QByteArray> certificateChain(mailstream* stream) {
+    QList<QByteArray> chain;
+    carray* certificates = mailstream_get_certificate_chain(stream);
+    if (!certificates)
+        return chain;
+    for (unsigned int i = 0; i < carray_count(certificates); ++i) {
+        auto* der = static_cast<MMAPString*>(carray_get(certificates, i));
+        chain.append(QByteArray(der->str, qsizetype(der->len)));
+    }
+    mailstream_certificate_chain_free(certificates);
+    return chain;
+}
+
+QDateTime toDateTime(const mailimap_date_time* d) {
+    if (!d)
+        return {};
+    const int sign = d->dt_zone < 0 ? -1 : 1;
+    const int zone = d->dt_zone * sign;
+    const int offsetSeconds = sign * ((zone / 100) * 3600 + (zone % 100) * 60);
+    return QDateTime(QDate(d->dt_year, d->dt_month, d->dt_day),
+                     QTime(d->dt_hour, d->dt_min, d->dt_sec), QTimeZone(offsetSeconds));
+}
+
+// True when the text can travel as a quoted string: printable ASCII only.
+bool quotable(const QByteArray& value) {
+    for (char c : value)
+        if (uchar(c) < 0x20 || uchar(c) > 0x7e)
+            return false;
+    return true;
+}
+
+QByteArray quoted(const QByteArray& value) {
+    QByteArray out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+} // namespace
+
+// Created on the window's thread, then moved to the worker thread before any request.
+EtpanWorker::EtpanWorker(ProgressSink progress) : progress_(std::move(progress)) {}
+
+// Called in the worker thread.
+EtpanWorker::~EtpanWorker() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    closeConnection();
+}
+
+// Called in the worker thread.
+void EtpanWorker::beginCall(quint64 callId) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    callId_ = callId;
+    lastPercent_ = -1;
+    callStartMs_ = nowMs();
+    cancelled_ = false;
+    lastError_.clear();
+}
+
+// Called in any thread.
+void EtpanWorker::cancel() {
+    std::lock_guard lock(streamMutex_);
+    cancelled_ = true;
+    if (stream_)
+        mailstream_cancel(stream_);
+    if (fd_ >= 0)
+        shutdown(fd_, SHUT_RDWR);
+}
+
+// Called in the worker thread.
+void EtpanWorker::closeConnection() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    mailstream* stream = nullptr;
+    int fd = -1;
+    {
+        std::lock_guard lock(streamMutex_);
+        stream = stream_;
+        fd = fd_;
+        stream_ = nullptr;
+        fd_ = -1;
+    }
+    if (imap_) {
+        // The stream may be dead (timeout, cancel): close it first, or the free waits on it.
+        if (imap_->imap_stream) {
+            mailstream_close(imap_->imap_stream);
+            imap_->imap_stream = nullptr;
+        }
+        mailimap_free(imap_);
+        imap_ = nullptr;
+    } else if (stream) {
+        mailstream_close(stream);
+    } else if (fd >= 0) {
+        close(fd);
+    }
+}
+
+// Called in the worker thread.
+bool EtpanWorker::open(const Endpoint& endpoint) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    closeConnection();
+    const QString where = QStringLiteral("connect to %1:%2").arg(endpoint.host).arg(endpoint.port);
+
+    QString error;
+    const int fd =
+        connectCancellable(endpoint.host, endpoint.port, networkTimeout, cancelled_, error);
+    if (fd < 0) {
+        lastError_ = QStringLiteral("%1 failed: %2").arg(where, error);
+        return false;
+    }
+    {
+        std::lock_guard lock(streamMutex_);
+        fd_ = fd;
+        if (cancelled_)
+            shutdown(fd_, SHUT_RDWR);
+    }
+
+    mailstream* stream = nullptr;
+    if (endpoint.ssl) {
+        // Server name indication is for host names, never for address literals.
+        QByteArray serverName = endpoint.host.toUtf8();
+        const bool literal = isAddressLiteral(endpoint.host);
+        stream = mailstream_ssl_open_with_callback_timeout(
+            fd, networkTimeout.count(), setServerName, literal ? nullptr : serverName.data());
+    } else {
+        stream = mailstream_socket_open_timeout(fd, networkTimeout.count());
+    }
+    if (!stream) {
+        const bool wasCancelled = cancelled_;
+        closeConnection();
+        const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
+        lastError_ =
+            QStringLiteral("%1 failed: %2")
+                .arg(where, wasCancelled ? QStringLiteral("cancelled")
+                            : late       ? QStringLiteral("timed out")
+                                   : QStringLiteral("the secure connection could not be set up"));
+        return false;
+    }
+    {
+        std::lock_guard lock(streamMutex_);
+        stream_ = stream;
+        fd_ = fd;
+    }
+
+    if (endpoint.ssl) {
+        const QString refused = checkCertificateChain(certificateChain(stream), endpoint.host,
+                                                      endpoint.trustedCertificates);
+        if (!refused.isEmpty()) {
+            closeConnection();
+            lastError_ = QStringLiteral("%1 failed: %2").arg(where, refused);
+            return false;
+        }
+    }
+
+    imap_ = mailimap_new(0, nullptr);
+    mailimap_set_timeout(imap_, networkTimeout.count());
+    mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);
+    mailimap_set_logger(imap_, &EtpanWorker::onLog, this);
+    {
+        std::lock_guard lock(streamMutex_);
+        stream_ = nullptr; // from here on the session owns and closes it
+    }
+    const int r = mailimap_connect(imap_, stream);
+    {
+        std::lock_guard lock(streamMutex_);
+        if (imap_->imap_stream)
+            stream_ = imap_->imap_stream;
+        else
+            fd_ = -1;
+    }
+    if (r != MAILIMAP_NO_ERROR_AUTHENTICATED && r != MAILIMAP_NO_ERROR_NON_AUTHENTICATED)
+        return fail(where, r);
+    return true;
+}
+
+// Called in the worker thread.
+bool EtpanWorker::requireConnection(const char* operation) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (imap_)
+        return true;
+    lastError_ = QStringLiteral("%1 failed: not connected").arg(QLatin1String(operation));
+    return false;
+}
+
+// Called in the worker thread.
+QString EtpanWorker::serverText() const {
+    if (imap_ && imap_->imap_response)
+        return QString::fromUtf8(imap_->imap_response);
+    return {};
+}
+
+// Called in the worker thread. Describes a failed libetpan call; a broken stream closes the
+// connection, since nothing more can travel on it.
+bool EtpanWorker::fail(const QString& operation, int code) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    switch (code) {
+    case MAILIMAP_ERROR_STREAM:
+    case MAILIMAP_ERROR_CONNECTION_REFUSED:
+    case MAILIMAP_ERROR_SSL: {
+        const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
+        const QString why = cancelled_ ? QStringLiteral("cancelled")
+                            : late     ? QStringLiteral("timed out")
+                                       : QStringLiteral("the connection was closed");
+        lastError_ = QStringLiteral("%1 failed: %2").arg(operation, why);
+        closeConnection();
+        break;
+    }
+    case MAILIMAP_ERROR_PARSE:
+        lastError_ =
+            QStringLiteral("%1 failed: the server's response could not be read").arg(operation);
+        closeConnection();
+        break;
+    case MAILIMAP_ERROR_DONT_ACCEPT_CONNECTION:
+        lastError_ = QStringLiteral("%1 failed, the server refused the session: %2")
+                         .arg(operation, serverText());
+        closeConnection();
+        break;
+    default:
+        lastError_ = QStringLiteral("%1 failed, server replied: %2").arg(operation, serverText());
+        break;
+    }
+    return false;
+}
+
+// Called in the worker thread. The response text is everything the server sent for the
+// command, untagged lines included.
+QString EtpanWorker::command(const QByteArray& line) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    const QString name = QString::fromUtf8(line.left(line.indexOf(' ')));
+    if (!requireConnection(name.toUtf8().constData()))
+        return {};
+    captured_.clear();
+    capturing_ = true;
+    const int r = mailimap_custom_command(imap_, line.constData());
+    capturing_ = false;
+    if (r != MAILIMAP_NO_ERROR) {
+        fail(name, r);
+        return {};
+    }
+    const QString response = QString::fromUtf8(captured_).trimmed();
+    return response.isEmpty() ? QStringLiteral("OK") : response;
+}
+
+// Called in the worker thread. Sends one LOGIN argument: a quoted string when it is plain
+// printable ASCII, otherwise a synchronizing literal, which carries any byte.
+void EtpanWorker::sendLoginArgument(const QByteArray& value, bool& ok) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!ok)
+        return;
+    mailstream* s = imap_->imap_stream;
+    if (quotable(value)) {
+        const QByteArray text = quoted(value);
+        ok = mailstream_write(s, text.constData(), size_t(text.size())) >= 0;
+        return;
+    }
+    const QByteArray count = '{' + QByteArray::number(value.size()) + "}\r\n";
+    ok = mailstream_write(s, count.constData(), size_t(count.size())) >= 0 &&
+         mailstream_flush(s) >= 0;
+    if (!ok)
+        return;
+    const char* reply = mailimap_read_line(imap_);
+    if (!reply || reply[0] != '+') {
+        ok = false;
+        return;
+    }
+    ok = mailstream_write(s, value.constData(), size_t(value.size())) >= 0;
+}
+
+// Called in the worker thread: reads the response to the command just sent; answers the
+// libetpan code, MAILIMAP_NO_ERROR when the server said OK.
+int EtpanWorker::finishCommand() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (mailstream_write(imap_->imap_stream, "\r\n", 2) < 0 ||
+        mailstream_flush(imap_->imap_stream) < 0)
+        return MAILIMAP_ERROR_STREAM;
+    if (!mailimap_read_line(imap_))
+        return MAILIMAP_ERROR_STREAM;
+    mailimap_response* response = nullptr;
+    const int r = mailimap_parse_response(imap_, &response);
+    if (r != MAILIMAP_NO_ERROR)
+        return r;
+    const mailimap_response_done* done = response->rsp_resp_done;
+    const bool ok =
+        done->rsp_type == MAILIMAP_RESP_DONE_TYPE_TAGGED &&
+        done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type == MAILIMAP_RESP_COND_STATE_OK;
+    mailimap_response_free(response);
+    return ok ? MAILIMAP_NO_ERROR : MAILIMAP_ERROR_LOGIN;
+}
+
+// Called in the worker thread.
+bool EtpanWorker::login(const QString& user, const QString& password) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("LOGIN"))
+        return false;
+    if (imap_->imap_state != MAILIMAP_STATE_NON_AUTHENTICATED) {
+        lastError_ = QStringLiteral("LOGIN failed: already logged in");
+        return false;
+    }
+    bool ok = mailimap_send_current_tag(imap_) == MAILIMAP_NO_ERROR &&
+              mailstream_write(imap_->imap_stream, "LOGIN ", 6) >= 0;
+    sendLoginArgument(user.toUtf8(), ok);
+    if (ok)
+        ok = mailstream_write(imap_->imap_stream, " ", 1) >= 0;
+    sendLoginArgument(password.toUtf8(), ok);
+    const int r = ok ? finishCommand() : MAILIMAP_ERROR_STREAM;
+    if (r != MAILIMAP_NO_ERROR)
+        return fail(QStringLiteral("LOGIN"), r);
+    imap_->imap_state = MAILIMAP_STATE_AUTHENTICATED;
+    return true;
+}
+
+// Called in the worker thread. Opens the mailbox read-only.
+bool EtpanWorker::examine(const QByteArray& mailbox) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("EXAMINE"))
+        return false;
+    const int r = mailimap_examine(imap_, mailbox.constData());
+    if (r != MAILIMAP_NO_ERROR)
+        return fail(QStringLiteral("EXAMINE %1").arg(QString::fromUtf8(mailbox)), r);
+    return true;
+}
+
+// Called in the worker thread.
+qint32 EtpanWorker::exists() const {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!imap_ || !imap_->imap_selection_info)
+        return 0;
+    return qint32(imap_->imap_selection_info->sel_exists);
+}
+
+// Called in the worker thread. The whole message with BODY.PEEK[], which leaves \Seen alone.
+std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    const QString operation = QStringLiteral("FETCH %1").arg(sequenceNumber);
+    if (!requireConnection("FETCH"))
+        return std::nullopt;
+    mailimap_set* set = mailimap_set_new_single(sequenceNumber);
+    mailimap_fetch_type* type = mailimap_fetch_type_new_fetch_att_list_empty();
+    mailimap_fetch_type_new_fetch_att_list_add(
+        type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
+    mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_internaldate());
+    clist* result = nullptr;
+    const int r = mailimap_fetch(imap_, set, type, &result);
+    mailimap_fetch_type_free(type);
+    mailimap_set_free(set);
+    if (r != MAILIMAP_NO_ERROR) {
+        fail(operation, r);
+        return std::nullopt;
+    }
+
+    std::optional<Fetched> fetched;
+    for (clistiter* m = clist_begin(result); m; m = clist_next(m)) {
+        auto* message = static_cast<mailimap_msg_att*>(clist_content(m));
+        if (message->att_number != sequenceNumber)
+            continue;
+        Fetched candidate;
+        bool hasBody = false;
+        for (clistiter* i = clist_begin(message->att_list); i; i = clist_next(i)) {
+            auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
+            if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC)
+                continue;
+            const mailimap_msg_att_static* att = item->att_data.att_static;
+            if (att->att_type == MAILIMAP_MSG_ATT_BODY_SECTION && att->att_data.att_body_section &&
+                att->att_data.att_body_section->sec_body_part) {
+                const auto* section = att->att_data.att_body_section;
+                candidate.raw = QByteArray(section->sec_body_part, qsizetype(section->sec_length));
+                hasBody = true;
+            } else if (att->att_type == MAILIMAP_MSG_ATT_INTERNALDATE) {
+                candidate.internalDate = toDateTime(att->att_data.att_internal_date);
+            }
+        }
+        if (hasBody)
+            fetched = std::move(candidate);
+    }
+    mailimap_fetch_list_free(result);
+    if (!fetched)
+        lastError_ = QStringLiteral("%1 failed: the server sent no message").arg(operation);
+    return fetched;
+}
+
+// Called in the worker thread. Names as the server sends them (modified UTF-7).
+std::optional<QList<QByteArray>> EtpanWorker::list(const QByteArray& reference,
+                                                   const QByteArray& pattern) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("LIST"))
+        return std::nullopt;
+    clist* result = nullptr;
+    const int r = mailimap_list(imap_, reference.constData(), pattern.constData(), &result);
+    if (r != MAILIMAP_NO_ERROR) {
+        fail(QStringLiteral("LIST"), r);
+        return std::nullopt;
+    }
+    QList<QByteArray> names;
+    for (clistiter* i = clist_begin(result); i; i = clist_next(i))
+        names.append(QByteArray(static_cast<mailimap_mailbox_list*>(clist_content(i))->mb_name));
+    mailimap_list_result_free(result);
+    return names;
+}
+
+// Called in the worker thread.
+bool EtpanWorker::logout() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("LOGOUT"))
+        return false;
+    const int r = mailimap_logout(imap_);
+    closeConnection();
+    if (r != MAILIMAP_NO_ERROR && r != MAILIMAP_ERROR_STREAM) {
+        lastError_ = QStringLiteral("LOGOUT failed");
+        return false;
+    }
+    return true;
+}
+
+// Called in the worker thread, by libetpan, while a literal arrives.
+void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) noexcept {
+    auto* self = static_cast<EtpanWorker*>(context);
+    if (maximum == 0 || !self->progress_)
+        return;
+    const int percent = int(qMin<size_t>(100, current * 100 / maximum));
+    if (percent == self->lastPercent_)
+        return;
+    self->lastPercent_ = percent;
+    self->progress_(self->callId_, percent);
+}
+
+// Called in the worker thread, by libetpan. Keeps what the server sends while a raw command
+// runs; what is sent (the password among it) is never looked at.
+void EtpanWorker::onLog(mailimap*, int type, const char* data, size_t size,
+                        void* context) noexcept {
+    auto* self = static_cast<EtpanWorker*>(context);
+    if (self->capturing_ && type == MAILSTREAM_LOG_TYPE_DATA_RECEIVED && data)
+        self->captured_.append(data, qsizetype(size));
+}

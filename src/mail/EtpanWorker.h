@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+struct mailimap;
+struct _mailstream;
+
+// One IMAP connection through libetpan. The object lives on the component's worker thread and
+// every method that touches libetpan runs there (each asserts it); only cancel() may be called
+// from another thread. Every method leaves a text about its outcome in lastError().
+class EtpanWorker : public QObject {
+    Q_OBJECT
+public:
+    struct Endpoint {
+        QString host;
+        int port = 0;
+        bool ssl = false;
+        QString trustedCertificates; // extra CA file, "" for none
+    };
+    struct Fetched {
+        QByteArray raw;
+        QDateTime internalDate;
+    };
+    // Receives (call id, percent) on the worker thread while a literal arrives.
+    using ProgressSink = std::function<void(quint64, int)>;
+
+    explicit EtpanWorker(ProgressSink progress);
+    ~EtpanWorker() override;
+
+    // Called on the worker thread at the start of each request.
+    void beginCall(quint64 callId);
+    // Any thread: abandons the request in progress; the connection is closed.
+    void cancel();
+
+    // Called on the worker thread.
+    bool open(const Endpoint& endpoint);
+    QString command(const QByteArray& line);
+    bool login(const QString& user, const QString& password);
+    bool examine(const QByteArray& mailbox);
+    qint32 exists() const;
+    std::optional<Fetched> fetch(quint32 sequenceNumber);
+    std::optional<QList<QByteArray>> list(const QByteArray& reference, const QByteArray& pattern);
+    bool logout();
+
+    QString lastError() const { return lastError_; }
+
+private:
+    static void onBodyProgress(size_t current, size_t maximum, void* context) noexcept;
+    static void onLog(mailimap* imap, int type, const char* data, size_t size,
+                      void* context) noexcept;
+
+    bool requireConnection(const char* operation);
+    bool fail(const QString& operation, int code);
+    void closeConnection();
+    void sendLoginArgument(const QByteArray& value, bool& ok);
+    int finishCommand();
+    QString serverText() const;
+
+    ProgressSink progress_;
+    quint64 callId_ = 0;
+    int lastPercent_ = -1;
+    qint64 callStartMs_ = 0;
+
+    std::atomic<bool> cancelled_{false};
+    std::mutex streamMutex_; // guards stream_ and fd_ against cancel() from other threads
+    _mailstream* stream_ = nullptr;
+    int fd_ = -1;
+
+    mailimap* imap_ = nullptr;
+    bool capturing_ = false;
+    QByteArray captured_;
+    QString lastError_;
+};

@@ -1,0 +1,140 @@
+#include "mail/clsMailIMAP.h"
+
+#include "mail/ErrorLog.h"
+#include "mail/MailImap.h"
+#include "shell/Conversions.h"
+#include "shell/Failure.h"
+#include "shell/Prompter.h"
+
+#include <QCoreApplication>
+
+// Connects the component's events to this session for the length of one call.
+class clsMailIMAP::Binding {
+public:
+    explicit Binding(clsMailIMAP& session) : session_(session) {
+        if (!session.MailIMAPObject)
+            throw Failure(QStringLiteral("Object variable or With block variable not set"));
+        session.MailImap1 = session.MailIMAPObject;
+        abort_ = connect(session.MailImap1, &MailImap::AbortCheck, &session,
+                         [&session](qint32& abort) { session.MailImap1_AbortCheck(abort); });
+        percent_ = connect(session.MailImap1, &MailImap::PercentDone, &session,
+                           [&session](qint32 percent) { session.MailImap1_PercentDone(percent); });
+    }
+    ~Binding() {
+        disconnect(abort_);
+        disconnect(percent_);
+    }
+    Binding(const Binding&) = delete;
+    Binding& operator=(const Binding&) = delete;
+
+    MailImap& component() const { return *session_.MailImap1; }
+
+private:
+    clsMailIMAP& session_;
+    QMetaObject::Connection abort_;
+    QMetaObject::Connection percent_;
+};
+
+clsMailIMAP::clsMailIMAP(QObject* parent) : QObject(parent) {}
+
+clsMailIMAP::~clsMailIMAP() {
+    MailIMAPObject = nullptr;
+    MailImap1 = nullptr;
+}
+
+void clsMailIMAP::MailImap1_AbortCheck(qint32& abort) {
+    abort = AbortProcess ? 1 : 0;
+    QCoreApplication::processEvents();
+}
+
+void clsMailIMAP::MailImap1_PercentDone(qint32 percent) {
+    emit ScrapProgress(percent);
+    QCoreApplication::processEvents();
+}
+
+void clsMailIMAP::GetLastError() {
+    const QString detail = MailIMAPObject ? MailIMAPObject->LastErrorText() : QString();
+    showMessage(nullptr,
+                QStringLiteral("Invalid login. Please double-check your username and password."),
+                BoxIcon::None, detail);
+}
+
+bool clsMailIMAP::Connect() {
+    Binding binding(*this);
+    MailImap& component = binding.component();
+    component.setSSL(SSL);
+    component.setPort(PORT);
+    lastResult = component.Connect(IMAPServer);
+    if (lastResult != 1) {
+        GetLastError();
+        return false;
+    }
+    if (component.SendRawCommand(QStringLiteral("ID (\"GUID\" \"1\")")).isEmpty()) {
+        GetLastError();
+        return false;
+    }
+    lastResult = component.Login(Username, Password);
+    if (lastResult == 1)
+        return true;
+    GetLastError();
+    return false;
+}
+
+qint32 clsMailIMAP::GetTotalMessage(const QString& FolderName) {
+    Binding binding(*this);
+    lastResult = binding.component().SelectMailbox(FolderName);
+    if (lastResult == 1)
+        return binding.component().MessageCount();
+    GetLastError();
+    return 0;
+}
+
+std::optional<QStringList> clsMailIMAP::EnumMailFolders() {
+    Binding binding(*this);
+    const std::optional<QStringList> names =
+        binding.component().ListMailboxes(QString(), QStringLiteral("*"));
+    if (!names) {
+        GetLastError();
+        return std::nullopt;
+    }
+    QStringList folders;
+    for (const QString& name : *names) {
+        folders.append(name);
+        QCoreApplication::processEvents();
+    }
+    return folders;
+}
+
+void clsMailIMAP::WriteErrorLog() {
+    ErrorLog::append(MailIMAPObject->LastErrorText());
+}
+
+void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
+    if (!Connect()) {
+        showMessage(nullptr, QStringLiteral("Connection failed. Check username and password."));
+        return;
+    }
+    Binding binding(*this);
+    MailImap& component = binding.component();
+    lastResult = component.SelectMailbox(FolderName);
+    if (lastResult != 1) {
+        GetLastError();
+        return;
+    }
+    const qint32 first = CurrentLocation;
+    const qint32 last = MaxRecord;
+    for (qint64 n = first; n <= last; ++n) {
+        QCoreApplication::processEvents();
+        CurrentLocation = qint32(n);
+        const std::unique_ptr<EmailObject> email = component.FetchMessage(qint32(n), 0);
+        WriteErrorLog();
+        if (!email)
+            continue;
+        if (AbortProcess)
+            break;
+        const QString receivedDate = Conversions::dateTimeText(email->Date.toLocalTime());
+        emit MailExtractListing(email->From, email->FromName, email->FromAddress, email->Subject,
+                                receivedDate, email->PlainTextBody, email->HTMLTextBody, qint32(n));
+        QCoreApplication::processEvents();
+    }
+}

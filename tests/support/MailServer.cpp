@@ -1,0 +1,77 @@
+#include "MailServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+QString runScript(const QStringList& arguments, bool& ok) {
+    QProcess process;
+    process.start(MailServer::script(), arguments);
+    ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
+         process.exitCode() == 0;
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    return ok ? out : out + QString::fromUtf8(process.readAllStandardError());
+}
+
+} // namespace
+
+QString MailServer::script() {
+    return QStringLiteral(QUENTARIL_SOURCE_DIR "/scripts/mail-server");
+}
+
+QString MailServer::defaultSeedDir() {
+    return QStringLiteral(QUENTARIL_TEST_DATA "/mailbox");
+}
+
+MailServer::MailServer() : MailServer(Options{}) {}
+
+MailServer::MailServer(const Options& options) : user_(options.user), password_(options.password) {
+    // The server's unprivileged processes must reach the state folder inside this one.
+    QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ExeOther |
+                                           QFile::ReadOther | QFile::ExeGroup | QFile::ReadGroup);
+    const QString seed = options.seedDir.isEmpty() ? defaultSeedDir() : options.seedDir;
+    bool ok = false;
+    const QString out =
+        runScript({QStringLiteral("start"), stateDir(), seed, QStringLiteral("--user"), user_,
+                   QStringLiteral("--password"), password_},
+                  ok);
+    if (!ok) {
+        error_ = out;
+        return;
+    }
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("port=")))
+            port_ = line.mid(5).toInt();
+        else if (line.startsWith(QLatin1String("ca=")))
+            caFile_ = line.mid(3);
+    }
+}
+
+MailServer::~MailServer() {
+    bool ok = false;
+    runScript({QStringLiteral("stop"), stateDir()}, ok);
+}
+
+QString MailServer::stateDir() const {
+    return QDir(dir_.path()).filePath(QStringLiteral("state"));
+}
+
+QString MailServer::logText() const {
+    QFile file(QDir(stateDir()).filePath(QStringLiteral("dovecot.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QStringList MailServer::flags(const QString& folder) const {
+    bool ok = false;
+    const QString out = runScript({QStringLiteral("flags"), stateDir(), folder}, ok);
+    QStringList result;
+    if (!ok)
+        return result;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        result.append(line.section(QLatin1Char(' '), 1));
+    return result;
+}
