@@ -17,16 +17,36 @@ const std::array<QString, MessageListModel::columns>& headers() {
 
 } // namespace
 
-MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {
+    publishTimer_.setSingleShot(true);
+    publishTimer_.setInterval(publishInterval);
+    connect(&publishTimer_, &QTimer::timeout, this, &MessageListModel::publishPendingRows);
+}
 
 int MessageListModel::appendRow(const QString& fromText) {
-    const int position = count() + 1;
-    beginInsertRows({}, position - 1, position - 1);
     Row added;
     added.texts[0] = fromText;
     rows_.push_back(std::move(added));
+    if (!publishTimer_.isActive()) {
+        publishRows();
+        publishTimer_.start();
+    }
+    return count();
+}
+
+void MessageListModel::publishRows() {
+    if (published_ == count())
+        return;
+    beginInsertRows({}, published_, count() - 1);
+    published_ = count();
     endInsertRows();
-    return position;
+}
+
+void MessageListModel::publishPendingRows() {
+    if (published_ == count())
+        return;
+    publishRows();
+    publishTimer_.start();
 }
 
 QString MessageListModel::text(int position, int column) const {
@@ -36,8 +56,7 @@ QString MessageListModel::text(int position, int column) const {
 void MessageListModel::setText(int position, int column, const QString& value) {
     const int index = columnIndex(column);
     row(position).texts[index] = value;
-    const QModelIndex changed = createIndex(position - 1, index);
-    emit dataChanged(changed, changed, {Qt::DisplayRole});
+    notifyChanged(position, index, Qt::DisplayRole);
 }
 
 bool MessageListModel::isChecked(int position) const {
@@ -51,14 +70,16 @@ void MessageListModel::setChecked(int position, bool checked) {
 }
 
 void MessageListModel::clear() {
+    publishTimer_.stop();
     beginResetModel();
     rows_.clear();
+    published_ = 0;
     checkedCount_ = 0;
     endResetModel();
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : published_;
 }
 
 int MessageListModel::columnCount(const QModelIndex& parent) const {
@@ -125,6 +146,12 @@ int MessageListModel::columnIndex(int column) {
 void MessageListModel::storeCheck(int position, bool checked) {
     row(position).checked = checked;
     checkedCount_ += checked ? 1 : -1;
-    const QModelIndex changed = createIndex(position - 1, 0);
-    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+    notifyChanged(position, 0, Qt::CheckStateRole);
+}
+
+void MessageListModel::notifyChanged(int position, int index, int role) {
+    if (position > published_)
+        return; // the views learn of the row with its current texts when it is published
+    const QModelIndex changed = createIndex(position - 1, index);
+    emit dataChanged(changed, changed, {role});
 }

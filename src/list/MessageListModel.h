@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <vector>
@@ -10,10 +11,16 @@
 // appended, never sorted or reordered, and are addressed by their position counted from 1; the
 // record store and the larger view's write-back rely on that. Positions and columns out of range
 // throw Failure, so a guarded command reports them.
+//
+// The position API sees a row the moment it is appended. Views are told of new rows at most every
+// publishInterval milliseconds (the first of a burst at once): a listing appends one row per
+// message and yields after each, and a view that relays out and repaints for every single row
+// would make a long listing crawl.
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int columns = 6;
+    static constexpr int publishInterval = 100;
 
     explicit MessageListModel(QObject* parent = nullptr);
 
@@ -28,6 +35,8 @@ public:
     // The number of checked rows, kept up to date with every change of a check mark.
     int checkedCount() const { return checkedCount_; }
     void clear();
+    // Tells the views of every row appended so far.
+    void publishRows();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,7 +59,11 @@ private:
     const Row& row(int position) const;
     static int columnIndex(int column);
     void storeCheck(int position, bool checked);
+    void notifyChanged(int position, int index, int role);
+    void publishPendingRows();
 
     std::vector<Row> rows_;
+    int published_ = 0; // rows the views know of
     int checkedCount_ = 0;
+    QTimer publishTimer_;
 };

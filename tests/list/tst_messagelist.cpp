@@ -14,6 +14,7 @@ private slots:
     void positionsCountFromOneAndOutOfRangeFails();
     void checkedCountFollowsEveryChange();
     void userToggleRaisesItemCheckWithPosition();
+    void viewsLearnOfNewRowsInBatches();
     void viewShowsHeadersAndWidthsInTwips();
     void recordStoreRecreatesAndFailsOutOfRange();
     void recordStoreGrowsWhenARowLandsBeyondIt();
@@ -25,6 +26,7 @@ void MessageListTest::modelStaysConsistentThroughAppendCheckAndClear() {
     for (int i = 0; i < 5; ++i)
         model.setText(model.appendRow(QStringLiteral("from %1").arg(i)), 4, QStringLiteral("s"));
     model.setChecked(2, true);
+    model.publishRows();
     QVERIFY(model.setData(model.index(3, 0), Qt::Checked, Qt::CheckStateRole));
     model.clear();
     model.appendRow(QStringLiteral("again"));
@@ -37,6 +39,7 @@ void MessageListTest::positionsCountFromOneAndOutOfRangeFails() {
     QCOMPARE(model.appendRow(QStringLiteral("a")), 1);
     QCOMPARE(model.appendRow(QStringLiteral("a")), 2); // duplicates stay
     model.setText(2, 6, QStringLiteral("42055"));
+    model.publishRows();
     QCOMPARE(model.text(1, 1), QStringLiteral("a"));
     QCOMPARE(model.text(2, 6), QStringLiteral("42055"));
     QCOMPARE(model.data(model.index(1, 5), Qt::DisplayRole).toString(), QStringLiteral("42055"));
@@ -52,6 +55,7 @@ void MessageListTest::checkedCountFollowsEveryChange() {
     MessageListModel model;
     for (int i = 0; i < 4; ++i)
         model.appendRow({});
+    model.publishRows();
     model.setChecked(1, true);
     model.setChecked(1, true); // no double count
     model.setChecked(3, true);
@@ -72,6 +76,7 @@ void MessageListTest::userToggleRaisesItemCheckWithPosition() {
     view.list().setChecked(1, true); // the program's own changes are silent
     QCOMPARE(spy.count(), 0);
 
+    view.list().publishRows();
     view.resize(600, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -82,6 +87,33 @@ void MessageListTest::userToggleRaisesItemCheckWithPosition() {
     QCOMPARE(spy.at(0).at(0).toInt(), 2);
     QVERIFY(view.list().isChecked(2));
     QCOMPARE(view.list().checkedCount(), 2);
+}
+
+void MessageListTest::viewsLearnOfNewRowsInBatches() {
+    MessageListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.appendRow(QStringLiteral("first")); // the first of a burst shows at once
+    QCOMPARE(model.rowCount(), 1);
+    for (int i = 0; i < 50; ++i) {
+        const int p = model.appendRow(QStringLiteral("later"));
+        model.setText(p, 4, QStringLiteral("subject"));
+        model.setChecked(p, i % 2 == 0);
+    }
+    QCOMPARE(model.count(), 51);
+    QCOMPARE(model.text(51, 4), QStringLiteral("subject"));
+    QCOMPARE(model.rowCount(), 1);
+    QTRY_COMPARE(model.rowCount(), 51);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(model.data(model.index(50, 3), Qt::DisplayRole).toString(), QStringLiteral("subject"));
+    QCOMPARE(model.data(model.index(1, 0), Qt::CheckStateRole).value<Qt::CheckState>(),
+             Qt::Checked);
+    QCOMPARE(model.checkedCount(), 25);
+    model.appendRow(QStringLiteral("pending"));
+    model.clear(); // drops rows the views never saw
+    QCOMPARE(model.rowCount(), 0);
+    QTest::qWait(2 * MessageListModel::publishInterval);
+    QCOMPARE(model.rowCount(), 0);
 }
 
 void MessageListTest::viewShowsHeadersAndWidthsInTwips() {
