@@ -246,6 +246,7 @@ void Form1::setStatusText(const QString& text) {
     QString format = text;
     format.replace(QLatin1Char('%'), QStringLiteral("%%"));
     ProgressBar1->setFormat(format);
+    emit statusTextChanged(text);
 }
 
 QString Form1::statusText() const {

@@ -162,6 +162,7 @@ public:
 signals:
     // The window was closed: the program ends.
     void closed();
+    void statusTextChanged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
