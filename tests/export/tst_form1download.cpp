@@ -1,0 +1,157 @@
+#include "FixedClock.h"
+#include "ScriptedPrompter.h"
+#include "list/MessageListView.h"
+#include "list/RecordStore.h"
+#include "shell/Form1.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString startCaption = QStringLiteral("3. Start Downloading");
+const QString stopCaption = QStringLiteral("Stop Downloading");
+
+} // namespace
+
+// The download command as the main window runs it: captions, pointer, boxes and Stop.
+class TestForm1Download : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void emptyListDoesNothing();
+    void nothingChecked();
+    void finishedRunSaysDone_data();
+    void finishedRunSaysDone();
+    void failedRunNeverSaysDone();
+    void stopButtonEndsTheRun();
+
+private:
+    void fill(int rows, std::initializer_list<int> checked);
+    QStringList savedFiles() const { return QDir(output->path()).entryList(QDir::Files); }
+
+    QTemporaryDir settings;
+    std::unique_ptr<ScriptedPrompter> prompter;
+    std::unique_ptr<FixedClock> clock;
+    std::unique_ptr<QTemporaryDir> output;
+    std::unique_ptr<Form1> form;
+};
+
+void TestForm1Download::initTestCase() {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+}
+
+void TestForm1Download::init() {
+    prompter = std::make_unique<ScriptedPrompter>();
+    clock = std::make_unique<FixedClock>(QDate(2015, 2, 19));
+    output = std::make_unique<QTemporaryDir>();
+    form = std::make_unique<Form1>();
+    form->Text3->setText(output->path());
+    form->Option1->setChecked(true);
+    form->PushButton7->setText(startCaption);
+}
+
+void TestForm1Download::cleanup() {
+    form.reset();
+    output.reset();
+    clock.reset();
+    prompter.reset();
+}
+
+void TestForm1Download::fill(int rows, std::initializer_list<int> checked) {
+    MessageListModel& list = form->ListView1->list();
+    messageRecords().recreate(rows);
+    for (int i = 1; i <= rows; ++i) {
+        list.appendRow(QStringLiteral("Sender %1").arg(i));
+        messageRecords().at(i).Subject = QStringLiteral("Message %1").arg(i);
+    }
+    for (int i : checked)
+        list.setChecked(i, true);
+}
+
+void TestForm1Download::emptyListDoesNothing() {
+    form->PushButton7->click();
+    QVERIFY(prompter->boxes.isEmpty());
+    QCOMPARE(form->PushButton7->text(), startCaption);
+    QVERIFY(savedFiles().isEmpty());
+}
+
+void TestForm1Download::nothingChecked() {
+    fill(3, {});
+    form->PushButton7->click();
+    QCOMPARE(prompter->texts(), QStringList{"Please select at least 1 message!"});
+    QCOMPARE(prompter->boxes[0].icon, BoxIcon::Exclamation);
+    QCOMPARE(form->PushButton7->text(), startCaption);
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+    QVERIFY(savedFiles().isEmpty());
+}
+
+void TestForm1Download::finishedRunSaysDone_data() {
+    QTest::addColumn<bool>("separateFiles");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("separate files")
+        << true << QStringList{"1 - 2015-02-19 Message 2.txt", "2 - 2015-02-19 Message 3.txt"};
+    QTest::newRow("one file") << false << QStringList{"Emails.txt"};
+}
+
+void TestForm1Download::finishedRunSaysDone() {
+    QFETCH(bool, separateFiles);
+    fill(3, {2, 3});
+    (separateFiles ? form->Option1 : form->Option2)->setChecked(true);
+    QString captionDuringRun;
+    prompter->onMessage = [&](const MessageBoxSpec&) {
+        captionDuringRun = form->PushButton7->text();
+    };
+    form->StopDownloadRequested = true; // left over from an earlier stopped run
+    form->PushButton7->click();
+    QCOMPARE(prompter->texts(), QStringList{"Done."});
+    QCOMPARE(prompter->boxes[0].icon, BoxIcon::None);
+    // "Done." comes after the pointer is reset and before the caption goes back.
+    QCOMPARE(captionDuringRun, stopCaption);
+    QCOMPARE(form->PushButton7->text(), startCaption);
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+    QTEST(savedFiles(), "files");
+}
+
+void TestForm1Download::failedRunNeverSaysDone() {
+    fill(2, {1, 2});
+    const QString missing = output->filePath(QStringLiteral("missing"));
+    form->Text3->setText(missing);
+    form->PushButton7->click();
+    QCOMPARE(prompter->boxes.size(), 1);
+    QVERIFY(prompter->boxes[0].text.contains(QDir::toNativeSeparators(missing)));
+    QCOMPARE(form->PushButton7->text(), startCaption);
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+}
+
+// A click on the button while it reads "Stop Downloading" ends the run before its next row.
+void TestForm1Download::stopButtonEndsTheRun() {
+    fill(400, {1, 100, 200, 300, 400});
+    std::function<void()> clickStopOnceRunning = [&] {
+        if (form->PushButton7->text() == stopCaption) {
+            form->PushButton7->click();
+            QCOMPARE(form->PushButton7->text(), startCaption);
+            QCOMPARE(form->mousePointer(), MousePointer::Default);
+            return;
+        }
+        QTimer::singleShot(0, clickStopOnceRunning);
+    };
+    QTimer::singleShot(0, clickStopOnceRunning);
+    form->PushButton7->click();
+    QVERIFY(prompter->boxes.isEmpty());
+    QVERIFY(form->StopDownloadRequested);
+    QVERIFY(savedFiles().size() < 5);
+    QCOMPARE(form->PushButton7->text(), startCaption);
+}
+
+QTEST_MAIN(TestForm1Download)
+#include "tst_form1download.moc"
