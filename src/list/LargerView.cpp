@@ -1,0 +1,43 @@
+#include "list/LargerView.h"
+
+#include "list/Form4.h"
+#include "list/ListCounters.h"
+#include "list/MessageListView.h"
+#include "shell/Guard.h"
+
+#include <memory>
+
+void showListInLargerView(ListOwner& main, QWidget* owner) {
+    Guard guard(owner, QStringLiteral("in Brastovel2/19/2015.Form1.PushButton12_Click "));
+    // The larger view loads on its first use.
+    std::unique_ptr<Form4> form;
+    const auto larger = [&]() -> Form4& {
+        if (!form) {
+            form = std::make_unique<Form4>(main, owner);
+            form->Form_Load();
+        }
+        return *form;
+    };
+
+    const MessageListModel& source = main.ownedList();
+    int n = 0;
+    guard(100, [&] { n = source.count(); });
+    const auto copies = [&]() -> MessageListModel& { return larger().ListView1->list(); };
+    for (int i = 1; i <= n; ++i) {
+        guard(102, [&] { copies(); });
+        guard(104, [&] { copies().appendRow(source.text(i, 1)); });
+        for (int column = 2; column <= MessageListModel::columns; ++column) {
+            guard(102 + 2 * column, [&] {
+                MessageListModel& target = copies();
+                target.setText(target.count(), column, source.text(i, column));
+            });
+        }
+        guard(116, [&] {
+            MessageListModel& target = copies();
+            target.setChecked(target.count(), source.isChecked(i));
+        });
+    }
+    guard(118, [&] { larger().setWindowState(Qt::WindowMaximized); });
+    guard(120, [&] { larger().showModal(); });
+    guard(122, [&] { ListCounters::update(main, false); });
+}
