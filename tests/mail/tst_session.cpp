@@ -1,0 +1,225 @@
+// The mail session against a real Dovecot on loopback.
+#include "MailServer.h"
+#include "ScriptedPrompter.h"
+#include "mail/ErrorLog.h"
+#include "mail/EtpanMailImap.h"
+#include "mail/clsMailIMAP.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString invalidLogin =
+    QStringLiteral("Invalid login. Please double-check your username and password.");
+
+struct Listing {
+    QList<QStringList> texts;
+    QList<qint32> ids;
+};
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+
+    MailServer* server = nullptr;
+    EtpanMailImap* component = nullptr;
+    QTemporaryDir logDir;
+
+    std::shared_ptr<clsMailIMAP> newSession(const QString& password = {}) {
+        auto session = std::make_shared<clsMailIMAP>();
+        session->MailIMAPObject = component;
+        session->SSL = true;
+        session->PORT = server->port();
+        session->IMAPServer = server->host();
+        session->Username = server->user();
+        session->Password = password.isNull() ? server->password() : password;
+        return session;
+    }
+
+    static void record(clsMailIMAP& session, Listing& listing) {
+        QObject::connect(
+            &session, &clsMailIMAP::MailExtractListing, &session,
+            [&listing](const QString& from, const QString& name, const QString& address,
+                       const QString& subject, const QString& date, const QString& plain,
+                       const QString& html, qint32 id) {
+                listing.texts.append({from, name, address, subject, date, plain, html});
+                listing.ids.append(id);
+            });
+    }
+
+private slots:
+    void initTestCase() {
+        server = new MailServer;
+        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+        component = new EtpanMailImap;
+        component->setTrustedCertificates(server->caFile());
+        ErrorLog::setFolder(logDir.path());
+    }
+    void cleanupTestCase() {
+        delete component;
+        delete server;
+        ErrorLog::setFolder(QString());
+    }
+    void init() { QFile::remove(ErrorLog::filePath()); }
+
+    void connectsAndCountsEveryFolder() {
+        ScriptedPrompter prompts;
+        auto session = newSession();
+        QVERIFY(session->Connect());
+        QCOMPARE(session->MailImap1, component);
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Inbox")), 5);
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Drafts")), 1);
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Sent")), 2);
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Junk")), 1);
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Deleted")), 0);
+        QVERIFY(prompts.boxes.isEmpty());
+
+        QCOMPARE(session->GetTotalMessage(QStringLiteral("Archive")), 0);
+        QCOMPARE(prompts.texts(), QStringList{invalidLogin});
+        QVERIFY(prompts.boxes[0].detail.contains(QLatin1String("EXAMINE Archive failed")));
+
+        const auto folders = session->EnumMailFolders();
+        QVERIFY(folders);
+        QStringList sorted = *folders;
+        sorted.sort();
+        QCOMPARE(sorted, (QStringList{"Deleted", "Drafts", "INBOX", "Junk", "Sent"}));
+    }
+
+    void wrongPasswordShowsOneBox() {
+        ScriptedPrompter prompts;
+        auto session = newSession(QStringLiteral("not the password"));
+        QVERIFY(!session->Connect());
+        QCOMPARE(prompts.texts(), QStringList{invalidLogin});
+        QCOMPARE(prompts.boxes[0].icon, BoxIcon::None);
+        QVERIFY(prompts.boxes[0].detail.startsWith(QLatin1String("LOGIN failed, server replied:")));
+    }
+
+    void listingFailsWithTwoBoxesOnAWrongPassword() {
+        ScriptedPrompter prompts;
+        auto session = newSession(QStringLiteral("not the password"));
+        Listing listing;
+        record(*session, listing);
+        session->CurrentLocation = 1;
+        session->MaxRecord = 5;
+        session->StartMailExtraction(QStringLiteral("Inbox"));
+        QCOMPARE(prompts.texts(),
+                 (QStringList{invalidLogin,
+                              QStringLiteral("Connection failed. Check username and password.")}));
+        QVERIFY(listing.ids.isEmpty());
+    }
+
+    void accountWithOnlyAnInboxIsNoFailure() {
+        MailServer::Options options;
+        options.seedDir = QStringLiteral(QUENTARIL_TEST_DATA "/mailbox-inbox-only");
+        MailServer small(options);
+        QVERIFY2(small.isRunning(), qPrintable(small.errorText()));
+        ScriptedPrompter prompts;
+        EtpanMailImap imap;
+        imap.setTrustedCertificates(small.caFile());
+        clsMailIMAP session;
+        session.MailIMAPObject = &imap;
+        session.SSL = true;
+        session.PORT = small.port();
+        session.IMAPServer = small.host();
+        session.Username = small.user();
+        session.Password = small.password();
+        QVERIFY(session.Connect());
+        QCOMPARE(session.EnumMailFolders(), std::optional<QStringList>(QStringList{"INBOX"}));
+        QVERIFY(prompts.boxes.isEmpty());
+    }
+
+    void listsTheSevenTextsAndLeavesTheMailboxAlone() {
+        const QStringList flagsBefore = server->flags(QStringLiteral("INBOX"));
+        QCOMPARE(flagsBefore.size(), 5);
+
+        ScriptedPrompter prompts;
+        auto session = newSession();
+        Listing listing;
+        record(*session, listing);
+        QSignalSpy progress(session.get(), &clsMailIMAP::ScrapProgress);
+        session->CurrentLocation = 1;
+        session->MaxRecord = 2;
+        session->StartMailExtraction(QStringLiteral("Inbox"));
+
+        QVERIFY(prompts.boxes.isEmpty());
+        QCOMPARE(listing.ids, (QList<qint32>{1, 2}));
+        QCOMPARE(session->CurrentLocation, 2);
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(listing.texts[0],
+                 (QStringList{"Alice Example <alice@example.test>", "Alice Example",
+                              "alice@example.test", "Lunch on Friday", "3/3/2026 10:15:30 AM",
+                              "Shall we meet at noon?\r\nAlice\r\n", ""}));
+        QCOMPARE(listing.texts[1],
+                 (QStringList{QStringLiteral("Björn Näsström <bjorn@example.test>"),
+                              QStringLiteral("Björn Näsström"), "bjorn@example.test",
+                              QStringLiteral("Report Übersicht"), "3/4/2026 5:00:00 PM",
+                              QStringLiteral("See the Übersicht."),
+                              QStringLiteral("<p>See the <b>Übersicht</b>.</p>")}));
+
+        QCOMPARE(server->flags(QStringLiteral("INBOX")), flagsBefore);
+        QVERIFY(!flagsBefore.join(' ').contains(QLatin1String("\\Seen")));
+
+        const QList<QByteArray> lines = readFile(ErrorLog::filePath()).split('\n');
+        QCOMPARE(lines.size(), 5); // two entries and the empty rest after the last line end
+        QVERIFY(lines[0].endsWith(" : \r"));
+        QCOMPARE(lines[1], QByteArray(52, '*') + '\r');
+    }
+
+    void emptyRangeFetchesNothing() {
+        ScriptedPrompter prompts;
+        auto session = newSession();
+        Listing listing;
+        record(*session, listing);
+        session->CurrentLocation = 3;
+        session->MaxRecord = 2;
+        session->StartMailExtraction(QStringLiteral("Inbox"));
+        QVERIFY(listing.ids.isEmpty());
+        QVERIFY(prompts.boxes.isEmpty());
+        QCOMPARE(session->CurrentLocation, 3);
+        QVERIFY(!QFile::exists(ErrorLog::filePath()));
+    }
+
+    void abortBeforeTheRunGivesNoEvent() {
+        ScriptedPrompter prompts;
+        auto session = newSession();
+        Listing listing;
+        record(*session, listing);
+        session->AbortProcess = true;
+        session->CurrentLocation = 1;
+        session->MaxRecord = 5;
+        session->StartMailExtraction(QStringLiteral("Inbox"));
+        QVERIFY(listing.ids.isEmpty());
+    }
+
+    void stopEndsTheRunAfterTheNextFetchedMessage() {
+        ScriptedPrompter prompts;
+        auto session = newSession();
+        Listing listing;
+        record(*session, listing);
+        // A Stop click handled while the second message is being shown.
+        connect(session.get(), &clsMailIMAP::MailExtractListing, this,
+                [&session](const QString&, const QString&, const QString&, const QString&,
+                           const QString&, const QString&, const QString&, qint32 id) {
+                    if (id == 2)
+                        session->AbortProcess = true;
+                });
+        session->CurrentLocation = 1;
+        session->MaxRecord = 5;
+        session->StartMailExtraction(QStringLiteral("Inbox"));
+        QCOMPARE(listing.ids, (QList<qint32>{1, 2}));
+        QCOMPARE(session->CurrentLocation, 3);
+        QCOMPARE(readFile(ErrorLog::filePath()).count('\n'), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"
