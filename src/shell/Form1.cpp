@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,7 +40,9 @@ QHBoxLayout* row(QWidget* left, QWidget* right) {
 
 } // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent), createComponent(&createMailImap) {
+Form1::Form1(QWidget* parent)
+    : QWidget(parent), createComponent(&createMailImap),
+      startupDraw([] { return QRandomGenerator::global()->bounded(1, 101); }) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quentaril"));
     pointer_ = new PointerControl(this);
@@ -176,6 +179,7 @@ void Form1::buildControls() {
     window->addWidget(PushButton7);
     window->addWidget(ProgressBar1);
     setMinimumWidth(Twips::toPixels(8100));
+    adjustSize();
 }
 
 void Form1::connectHandlers() {
