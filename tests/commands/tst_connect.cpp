@@ -1,0 +1,245 @@
+#include "MailServer.h"
+#include "ScriptedPrompter.h"
+
+#include "list/MessageListView.h"
+#include "mail/clsMailIMAP.h"
+#include "shell/Form1.h"
+#include "shell/SettingsStore.h"
+#include "shell/ShellUtilities.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Connect and disconnect of the main window against a real IMAPS server on loopback.
+
+namespace {
+
+const QString invalidLogin =
+    QStringLiteral("Invalid login. Please double-check your username and password.");
+const QString connecting = QStringLiteral("Connecting to Windows Live Hotmail...");
+const QString enumerating = QStringLiteral("Enumerating folders...");
+const QString connected =
+    QStringLiteral("Connected to Windows Live Hotmail. Please select folder.");
+const QString disconnecting = QStringLiteral("Disconnecting from Windows Live Hotmail...");
+const QString disconnected = QStringLiteral("Disconnected from Windows Live Hotmail.");
+
+QString key(const char* name) {
+    return SettingsStore::Read(QString::fromLatin1(name));
+}
+
+QStringList statuses(const QSignalSpy& spy) {
+    QStringList texts;
+    for (const QList<QVariant>& arguments : spy)
+        texts.append(arguments.at(0).toString());
+    return texts;
+}
+
+} // namespace
+
+class ConnectTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void connectThenDisconnect();
+    void disconnectKeepsRememberedCredentials();
+    void wrongPasswordEndsDisconnected();
+    void suffixOfTheDropDownIsAppended();
+    void autoConnectComesUpConnected();
+    void autoConnectWithoutRememberedCredentialsFails();
+    void disconnectAfterTheSessionWasReleased();
+
+private:
+    std::unique_ptr<Form1> load();
+    void pointAtServer(const MailServer& server);
+
+    std::unique_ptr<MailServer> server;
+    std::unique_ptr<QTemporaryDir> settingsDir;
+    std::unique_ptr<ScriptedPrompter> prompter;
+    QTemporaryDir programFolder;
+};
+
+void ConnectTest::initTestCase() {
+    server = std::make_unique<MailServer>();
+    QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    SetProgramFolder(programFolder.path());
+}
+
+void ConnectTest::init() {
+    settingsDir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir->path());
+    pointAtServer(*server);
+    prompter = std::make_unique<ScriptedPrompter>();
+}
+
+void ConnectTest::cleanup() {
+    prompter.reset();
+    settingsDir.reset();
+}
+
+void ConnectTest::pointAtServer(const MailServer& mailServer) {
+    SettingsStore::Save(QStringLiteral("Server"),
+                        QStringLiteral("%1:%2").arg(mailServer.host()).arg(mailServer.port()));
+    SettingsStore::Save(QStringLiteral("TrustedCertificates"), mailServer.caFile());
+}
+
+std::unique_ptr<Form1> ConnectTest::load() {
+    auto form = std::make_unique<Form1>();
+    form->startupDraw = [] { return 1; };
+    form->Form_Load();
+    return form;
+}
+
+void ConnectTest::connectThenDisconnect() {
+    auto form = load();
+    form->Text1->setText(server->user());
+    form->Text2->setText(server->password());
+    QSignalSpy status(form.get(), &Form1::statusTextChanged);
+
+    form->PushButton5->click();
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(statuses(status), (QStringList{connecting, enumerating, connected}));
+    QVERIFY(form->oMail);
+    QCOMPARE(form->oMail->IMAPServer, server->host());
+    QCOMPARE(form->oMail->PORT, server->port());
+    QVERIFY(form->oMail->SSL);
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+
+    MessageListModel& list = form->ListView1->list();
+    list.appendRow(QStringLiteral("a"));
+    list.setChecked(list.appendRow(QStringLiteral("b")), true);
+    form->CheckSearchActive = true;
+    const std::weak_ptr<clsMailIMAP> session = form->oMail;
+    status.clear();
+
+    form->PushButton5->click();
+    QVERIFY(prompter->boxes.isEmpty());
+    QCOMPARE(statuses(status), (QStringList{disconnecting, disconnected}));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(form->Label1->text(), QStringLiteral("Total Number Of Emails: 0"));
+    QCOMPARE(form->Label2->text(), QStringLiteral("Selected Emails: 0"));
+    QVERIFY(!form->oMail);
+    QVERIFY(session.expired());
+    QVERIFY(!form->CheckSearchActive);
+    // Not remembered: the credentials are forgotten, on screen and in the store.
+    QCOMPARE(form->Text1->text(), QString());
+    QCOMPARE(form->Text2->text(), QString());
+    QCOMPARE(key("User"), QString());
+    QCOMPARE(key("Password"), QString());
+}
+
+void ConnectTest::disconnectKeepsRememberedCredentials() {
+    auto form = load();
+    form->Check1->setChecked(true);
+    form->Text1->setText(server->user());
+    form->Text2->setText(server->password());
+    form->PushButton5->click();
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    form->PushButton5->click();
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QVERIFY(form->Check1->isChecked());
+    QCOMPARE(form->Text1->text(), server->user());
+    QCOMPARE(form->Text2->text(), server->password());
+    QCOMPARE(key("User"), server->user());
+    QCOMPARE(key("Password"), server->password());
+    QVERIFY(prompter->boxes.isEmpty());
+}
+
+void ConnectTest::wrongPasswordEndsDisconnected() {
+    auto form = load();
+    form->Text1->setText(server->user());
+    form->Text2->setText(QStringLiteral("not the password"));
+    form->ListView1->list().appendRow(QStringLiteral("left over"));
+    QSignalSpy status(form.get(), &Form1::statusTextChanged);
+
+    form->PushButton5->click();
+    QCOMPARE(prompter->texts(), QStringList{invalidLogin});
+    QCOMPARE(prompter->boxes[0].title, QStringLiteral("Quentaril"));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QCOMPARE(statuses(status), (QStringList{connecting, disconnected}));
+    QCOMPARE(form->ListView1->list().count(), 0);
+    QVERIFY(!form->oMail);
+    // A failed login is not a disconnect: what the user typed stays.
+    QCOMPARE(form->Text1->text(), server->user());
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+}
+
+void ConnectTest::suffixOfTheDropDownIsAppended() {
+    MailServer::Options options;
+    options.user = QStringLiteral("alex@outlook.com");
+    MailServer suffixed(options);
+    QVERIFY2(suffixed.isRunning(), qPrintable(suffixed.errorText()));
+    pointAtServer(suffixed);
+    SettingsStore::Save(QStringLiteral("Combo1"), QStringLiteral("3"));
+
+    auto form = load();
+    QCOMPARE(form->Combo1->currentText(), QStringLiteral("@outlook.com"));
+    form->Text1->setText(QStringLiteral("alex"));
+    form->Text2->setText(suffixed.password());
+    form->PushButton5->click();
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(form->oMail->Username, QStringLiteral("alex@outlook.com"));
+}
+
+void ConnectTest::autoConnectComesUpConnected() {
+    SettingsStore::Save(QStringLiteral("User"), server->user());
+    SettingsStore::Save(QStringLiteral("Password"), server->password());
+    SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("1"));
+    SettingsStore::Save(QStringLiteral("AutoConnect"), QStringLiteral("1"));
+    auto form = load();
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(form->statusText(), connected);
+    QVERIFY(form->Check2->isChecked());
+    QVERIFY(form->Check2->isEnabled());
+}
+
+void ConnectTest::autoConnectWithoutRememberedCredentialsFails() {
+    SettingsStore::Save(QStringLiteral("User"), server->user());
+    SettingsStore::Save(QStringLiteral("Password"), server->password());
+    SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("0"));
+    SettingsStore::Save(QStringLiteral("AutoConnect"), QStringLiteral("1"));
+    auto form = load();
+    QCOMPARE(prompter->texts(), QStringList{invalidLogin});
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QCOMPARE(form->statusText(), disconnected);
+    QCOMPARE(form->Text1->text(), QString());
+    QVERIFY(form->Check2->isChecked());
+    QVERIFY(!form->Check2->isEnabled());
+}
+
+void ConnectTest::disconnectAfterTheSessionWasReleased() {
+    auto form = load();
+    form->Check1->setChecked(true);
+    form->Text1->setText(server->user());
+    form->Text2->setText(server->password());
+    form->PushButton5->click();
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    form->oMail = nullptr; // as a finished retrieval leaves it
+    form->ListView1->list().appendRow(QStringLiteral("row"));
+
+    form->PushButton5->click();
+    QVERIFY(prompter->boxes.isEmpty());
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QCOMPARE(form->statusText(), disconnected);
+    QCOMPARE(form->ListView1->list().count(), 0);
+
+    // Connecting again builds a new session.
+    form->PushButton5->click();
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    QVERIFY(form->oMail);
+}
+
+QTEST_MAIN(ConnectTest)
+#include "tst_connect.moc"
