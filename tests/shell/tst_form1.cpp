@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -78,6 +79,7 @@ private slots:
     void textBoxesSelectAllOnFocus();
     void startupDrawOpensTheSiteOnSeven();
     void hoverPointer();
+    void handPointerFromTheProgramFolder();
     void closingEndsTheProgram();
 
 private:
@@ -446,6 +448,25 @@ void Form1Test::hoverPointer() {
     QCOMPARE(form->mousePointer(), MousePointer::Hourglass);
     hover(form->PushButton10);
     QCOMPARE(form->mousePointer(), MousePointer::Custom);
+}
+
+void Form1Test::handPointerFromTheProgramFolder() {
+    QVERIFY(!load()->pointerControl().hasCustomCursor());
+
+    QFile unreadable(programFolder->filePath(QStringLiteral("HAND-M.CUR")));
+    QVERIFY(unreadable.open(QIODevice::WriteOnly));
+    unreadable.write("not a cursor");
+    unreadable.close();
+    QVERIFY(!load()->pointerControl().hasCustomCursor());
+    QVERIFY(prompter->boxes.isEmpty());
+
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    QVERIFY(hand.save(unreadable.fileName(), "ICO"));
+    auto form = load();
+    QVERIFY(form->pointerControl().hasCustomCursor());
+    hover(form->PushButton3);
+    QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
 }
 
 void Form1Test::closingEndsTheProgram() {
