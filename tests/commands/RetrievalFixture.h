@@ -1,0 +1,70 @@
+#pragma once
+
+#include "MailServer.h"
+#include "ScriptedPrompter.h"
+#include "list/MessageListModel.h"
+#include "list/MessageListView.h"
+#include "shell/Form1.h"
+#include "shell/SettingsStore.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+
+// A window logged in to the test server: settings in a temporary folder, the server address and
+// its certificate authority stored as settings, and the login fields filled in.
+struct ServerLogin {
+    QString host;
+    qint32 port = 0;
+    QString caFile;
+    QString user;
+    QString password;
+};
+
+inline ServerLogin loginOf(const MailServer& server) {
+    return {server.host(), server.port(), server.caFile(), server.user(), server.password()};
+}
+
+// Writes count generated messages ("Generated message 1", ...) into folder.
+inline bool generateMessages(const QString& folder, int count) {
+    QProcess process;
+    process.start(MailServer::script(),
+                  {QStringLiteral("generate"), folder, QString::number(count)});
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+inline void useServer(const ServerLogin& login, const QString& settingsFolder) {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder);
+    SettingsStore::Save(QStringLiteral("Server"), login.host + u':' + QString::number(login.port));
+    SettingsStore::Save(QStringLiteral("TrustedCertificates"), login.caFile);
+}
+
+// A loaded main window that has connected; the prompter's record starts empty.
+inline std::unique_ptr<Form1> connectedWindow(const ServerLogin& login,
+                                              ScriptedPrompter& prompter) {
+    auto window = std::make_unique<Form1>();
+    window->startupDraw = [] { return 1; };
+    window->Form_Load();
+    window->Combo1->setCurrentIndex(0);
+    window->Text1->setText(login.user);
+    window->Text2->setText(login.password);
+    window->PushButton5_Click();
+    prompter.clear();
+    return window;
+}
+
+// The texts of one column, row 1 first.
+inline QStringList columnTexts(Form1& window, int column) {
+    QStringList texts;
+    const MessageListModel& list = window.ListView1->list();
+    for (int position = 1; position <= list.count(); ++position)
+        texts.append(list.text(position, column));
+    return texts;
+}
