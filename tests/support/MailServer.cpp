@@ -1,5 +1,6 @@
 #include "MailServer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -28,14 +29,16 @@ QString MailServer::defaultSeedDir() {
 MailServer::MailServer() : MailServer(Options{}) {}
 
 MailServer::MailServer(const Options& options) : user_(options.user), password_(options.password) {
-    // The server's unprivileged processes must reach the state folder inside this one.
+    // The server's unprivileged processes must reach their files inside this folder.
     QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ExeOther |
                                            QFile::ReadOther | QFile::ExeGroup | QFile::ReadGroup);
     const QString seed = options.seedDir.isEmpty() ? defaultSeedDir() : options.seedDir;
     bool ok = false;
+    // The watcher stops the server should this process end without running the destructor.
     const QString out =
         runScript({QStringLiteral("start"), stateDir(), seed, QStringLiteral("--user"), user_,
-                   QStringLiteral("--password"), password_},
+                   QStringLiteral("--password"), password_, QStringLiteral("--watch-pid"),
+                   QString::number(QCoreApplication::applicationPid())},
                   ok);
     if (!ok) {
         error_ = out;
@@ -55,7 +58,7 @@ MailServer::~MailServer() {
 }
 
 QString MailServer::stateDir() const {
-    return QDir(dir_.path()).filePath(QStringLiteral("state"));
+    return dir_.path();
 }
 
 QString MailServer::logText() const {
