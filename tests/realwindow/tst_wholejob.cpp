@@ -130,6 +130,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
+    void wrongPasswordShowsTheServersAnswer();
     void connectShowsTheSignedInWindow();
     void getAllListsTheWholeInbox();
     void getSomeListsTheRangeOfTheDialog();
@@ -186,7 +187,7 @@ void TestWholeJob::shoot(const QString& name, const QList<QWidget*>& windows) {
         shots.append(name);
 }
 
-void TestWholeJob::connectShowsTheSignedInWindow() {
+void TestWholeJob::wrongPasswordShowsTheServersAnswer() {
     window = std::make_unique<Form1>();
     window->startupDraw = [] { return 1; };
     window->Form_Load();
@@ -195,8 +196,30 @@ void TestWholeJob::connectShowsTheSignedInWindow() {
 
     typeInto(window->Text1, user);
     window->Combo1->setCurrentIndex(window->Combo1->findText(suffix));
-    typeInto(window->Text2, password);
+    typeInto(window->Text2, QStringLiteral("wrong"));
     window->Text3->setText(output.path());
+    QString detail;
+    answerer.expect(
+        QStringLiteral("failed login"),
+        okBox(QStringLiteral("Invalid login. Please double-check your username and password."),
+              [&](QWidget& modal) {
+                  auto& box = static_cast<QMessageBox&>(modal);
+                  detail = box.detailedText();
+                  for (QAbstractButton* button : box.buttons())
+                      if (box.buttonRole(button) == QMessageBox::ActionRole)
+                          QTest::mouseClick(button, Qt::LeftButton); // Show Details...
+                  shoot(QStringLiteral("00-login-failed.png"), {window.get(), &modal});
+              }));
+    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+
+    verifyAnswered();
+    QVERIFY2(detail.startsWith(QStringLiteral("LOGIN failed, server replied: ")),
+             qPrintable(detail));
+    QCOMPARE(window->PushButton5->text(), QStringLiteral("1. Connect"));
+}
+
+void TestWholeJob::connectShowsTheSignedInWindow() {
+    typeInto(window->Text2, password);
     clickCheckBox(window->Check1); // Remember me
     QVERIFY(window->Check1->isChecked());
     QVERIFY(window->Check2->isEnabled());
@@ -340,9 +363,10 @@ void TestWholeJob::downloadSavesEachCheckedMessage() {
 
 void TestWholeJob::everyStepLeftAScreenshot() {
     const QStringList expected{
-        QStringLiteral("01-connected.png"),    QStringLiteral("02-listed.png"),
-        QStringLiteral("03-range-dialog.png"), QStringLiteral("04-search.png"),
-        QStringLiteral("05-larger-view.png"),  QStringLiteral("06-downloaded.png")};
+        QStringLiteral("00-login-failed.png"), QStringLiteral("01-connected.png"),
+        QStringLiteral("02-listed.png"),       QStringLiteral("03-range-dialog.png"),
+        QStringLiteral("04-search.png"),       QStringLiteral("05-larger-view.png"),
+        QStringLiteral("06-downloaded.png")};
     QCOMPARE(shots, expected);
     for (const QString& shot : expected) {
         const QImage image(QDir(screenshots).filePath(shot));
