@@ -2,7 +2,6 @@
 #include "commands/RequireSession.h"
 #include "commands/RetrievalButtons.h"
 #include "commands/RetrievalFlags.h"
-#include "commands/RunningSession.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 #include "mail/clsMailIMAP.h"
@@ -14,8 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <optional>
 
 // Get All Emails, Get Some Emails and Stop of the main window.
 
@@ -48,28 +45,19 @@ void showRunning(Guard& guard, Form1& window, int line) {
     });
 }
 
-// One run's session, held for the whole command, and its registration for Stop.
-struct Run {
-    std::shared_ptr<clsMailIMAP> session;
-    std::optional<RunningSession> registration;
-};
-
 // The window's session, or a new one logged in from the login fields; false when the new one
-// could not log in.
-bool sessionForRun(Guard& guard, Form1& window, int line, Run& run) {
-    run.session = window.oMail;
-    if (run.session) {
-        run.registration.emplace(&window, run.session);
+// could not log in. The command holds the session until it ends: a Stop or Disconnect clicked in
+// one of its yields only drops the window's reference.
+bool sessionForRun(Guard& guard, Form1& window, int line, std::shared_ptr<clsMailIMAP>& session) {
+    session = window.oMail;
+    if (session)
         return true;
-    }
     guard(line, [&] {
-        run.session = window.newSession();
-        window.oMail = run.session;
+        session = window.newSession();
+        window.oMail = session;
         SkipDoneMessage = false;
     });
-    if (run.session)
-        run.registration.emplace(&window, run.session);
-    if (guard.test(line + 2, [&] { return !requireSession(run.session).Connect(); })) {
+    if (guard.test(line + 2, [&] { return !requireSession(session).Connect(); })) {
         guard(line + 4, [&] { SkipDoneMessage = true; });
         return false;
     }
@@ -101,7 +89,11 @@ void Form1::PushButton10_Click() {
     Guard guard(this, QStringLiteral("in Brastovel2/19/20151/29/2015.Form1.PushButton10_Click "));
     if (guard.test(100, [&] { return RetrievalButtons::isRunning(PushButton10); })) {
         guard(102, [&] { RetrievalButtons::showIdle(PushButton10, PushButton2); });
-        guard(104, [&] { RunningSession::abortAll(this); });
+        guard(104, [&] {
+            // After a Disconnect during the run there is no session left to stop.
+            if (oMail)
+                oMail->AbortProcess = true;
+        });
         guard(106, [&] { oMail.reset(); });
         return;
     }
@@ -118,9 +110,8 @@ void Form1::PushButton10_Click() {
         SkipDoneMessage = false;
     });
 
-    Run run;
-    if (sessionForRun(guard, *this, 120, run)) {
-        clsMailIMAP* session = run.session.get();
+    std::shared_ptr<clsMailIMAP> session;
+    if (sessionForRun(guard, *this, 120, session)) {
         QString folder;
         guard(126, [&] {
             folder = chosenFolder(*this);
@@ -145,20 +136,19 @@ void Form1::PushButton2_Click() {
     showRunning(guard, *this, 104);
     guard(106, [&] { ListView1->list().clear(); });
 
-    Run run;
-    if (!sessionForRun(guard, *this, 108, run)) {
+    std::shared_ptr<clsMailIMAP> session;
+    if (!sessionForRun(guard, *this, 108, session)) {
         // The list was emptied above: its counters must not go on showing the old rows.
         guard(114, [&] { UpdateCounters(true); });
         endRun(guard, *this, 140);
         return;
     }
-    clsMailIMAP* session = run.session.get();
     QString folder;
     qint32 count = 0;
     Form2 range(this);
     guard(116, [&] {
         folder = chosenFolder(*this);
-        range.setMailIMAP(run.session);
+        range.setMailIMAP(session);
         range.setMaxMessage(session->GetTotalMessage(folder));
     });
     guard(118, [&] { count = session->GetTotalMessage(folder); });

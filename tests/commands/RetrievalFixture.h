@@ -4,6 +4,7 @@
 #include "ScriptedPrompter.h"
 #include "list/MessageListModel.h"
 #include "list/MessageListView.h"
+#include "mail/ErrorLog.h"
 #include "shell/Form1.h"
 #include "shell/SettingsStore.h"
 
@@ -40,8 +41,10 @@ inline bool generateMessages(const QString& folder, int count) {
            process.exitCode() == 0;
 }
 
-inline void useServer(const ServerLogin& login, const QString& settingsFolder) {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder);
+// Settings and the error log go into folder.
+inline void useServer(const ServerLogin& login, const QString& folder) {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    ErrorLog::setFolder(folder);
     SettingsStore::Save(QStringLiteral("Server"), login.host + u':' + QString::number(login.port));
     SettingsStore::Save(QStringLiteral("TrustedCertificates"), login.caFile);
 }
