@@ -26,6 +26,11 @@ void ModalAnswerer::expect(const QString& what, Step step) {
     steps_.enqueue({what, std::move(step)});
 }
 
+void ModalAnswerer::clear() {
+    steps_.clear();
+    problems_.clear();
+}
+
 void ModalAnswerer::poll() {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal != lastActive_) {

@@ -27,6 +27,8 @@ public:
 
     void expect(const QString& what, Step step);
     int pending() const { return steps_.size(); }
+    // Drops the steps still waiting and the problems noted so far.
+    void clear();
     QStringList problems() const { return problems_; }
 
 private:
