@@ -1,6 +1,7 @@
 #include "mail/EtpanMailImap.h"
 
 #include "mail/EtpanWorker.h"
+#include "mail/FetchAheadBuffer.h"
 #include "mail/MimeParser.h"
 #include "mail/ModifiedUtf7.h"
 
@@ -28,6 +29,7 @@ EtpanMailImap::EtpanMailImap() {
 }
 
 EtpanMailImap::~EtpanMailImap() {
+    dropPlan();
     worker_->cancel();
     EtpanWorker* worker = worker_;
     QMetaObject::invokeMethod(
@@ -37,6 +39,9 @@ EtpanMailImap::~EtpanMailImap() {
 }
 
 template <class Result> Result EtpanMailImap::call(std::function<Result(EtpanWorker&)> job) {
+    // Anything else on the connection ends fetching ahead; the worker finishes the commands in
+    // flight before it takes this request.
+    dropPlan();
     const quint64 callId = ++lastCallId_;
     Pending pending;
     pending_.insert(callId, &pending);
@@ -84,7 +89,7 @@ void EtpanMailImap::finished(quint64 callId) {
 }
 
 void EtpanMailImap::progressed(quint64 callId, int percent) {
-    if (pending_.contains(callId))
+    if (pending_.contains(callId) || (aheadWait_ && callId == aheadCallId_))
         emit PercentDone(percent);
 }
 
@@ -104,7 +109,11 @@ qint32 EtpanMailImap::Login(const QString& user, const QString& password) {
 
 qint32 EtpanMailImap::SelectMailbox(const QString& folder) {
     const QByteArray name = ModifiedUtf7::encode(folder);
-    return call<bool>([name](EtpanWorker& w) { return w.examine(name); }) ? 1 : 0;
+    const auto count = call<std::optional<qint32>>([name](EtpanWorker& w) {
+        return w.examine(name) ? std::optional<qint32>(w.exists()) : std::nullopt;
+    });
+    selectedCount_ = count.value_or(0);
+    return count ? 1 : 0;
 }
 
 qint32 EtpanMailImap::MessageCount() {
@@ -117,11 +126,88 @@ std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, 
         return nullptr;
     }
     const auto number = quint32(sequenceNumber);
+    if (plan_ && number == plan_->next && number <= plan_->last)
+        return fetchPlanned(number);
     const auto fetched = call<std::optional<EtpanWorker::Fetched>>(
         [number](EtpanWorker& w) { return w.fetch(number); });
     if (!fetched)
         return nullptr;
     return std::make_unique<EmailObject>(parseEmail(fetched->raw, fetched->internalDate));
+}
+
+void EtpanMailImap::setFetchWindow(qint32 first, qint32 last) {
+    dropPlan();
+    // Only messages the folder has are fetched ahead; a number past its end is asked for alone.
+    const qint32 end = qMin(last, selectedCount_);
+    if (!fetchAhead_ || first < 1 || end < first)
+        return;
+    plan_ = Plan{quint32(first), quint32(end), nullptr, 0};
+}
+
+void EtpanMailImap::dropPlan() {
+    if (plan_ && plan_->buffer)
+        plan_->buffer->stop();
+    plan_.reset();
+}
+
+// Message n, the next of the fetch window: taken from what the worker fetched ahead, waiting for
+// it while it is on its way. The worker starts with the first request.
+std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
+    if (!plan_->buffer) {
+        plan_->buffer = std::make_shared<FetchAheadBuffer>(fetchAheadLimit_, [this] {
+            // Called in the worker thread: wake the wait, if there is one, in this thread.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (aheadWait_)
+                        aheadWait_->quit();
+                },
+                Qt::QueuedConnection);
+        });
+        plan_->callId = ++lastCallId_;
+        EtpanWorker* worker = worker_;
+        QMetaObject::invokeMethod(
+            worker,
+            [worker, buffer = plan_->buffer, callId = plan_->callId, first = n,
+             last = plan_->last] {
+                worker->beginCall(callId);
+                worker->fetchAhead(first, last, *buffer);
+            },
+            Qt::QueuedConnection);
+    }
+    plan_->next = n + 1;
+    const std::shared_ptr<FetchAheadBuffer> buffer = plan_->buffer;
+    const quint64 callId = plan_->callId;
+    if (n == plan_->last)
+        plan_.reset(); // the worker ends by itself after the last message
+
+    std::optional<FetchAheadBuffer::Outcome> outcome = buffer->take(n);
+    if (!outcome) {
+        QEventLoop wait;
+        QEventLoop* outerWait = std::exchange(aheadWait_, &wait);
+        const quint64 outerCallId = std::exchange(aheadCallId_, callId);
+        QTimer poll;
+        poll.setInterval(abortPollMs);
+        connect(&poll, &QTimer::timeout, this, [this] {
+            qint32 abort = 0;
+            emit AbortCheck(abort);
+            if (abort != 0)
+                worker_->cancel();
+        });
+        poll.start();
+        while (!(outcome = buffer->take(n)))
+            wait.exec();
+        aheadWait_ = outerWait;
+        aheadCallId_ = outerCallId;
+    }
+    if (!outcome->message) {
+        lastError_ = outcome->error;
+        return nullptr;
+    }
+    lastError_.clear();
+    emit PercentDone(100);
+    return std::make_unique<EmailObject>(
+        parseEmail(outcome->message->raw, outcome->message->internalDate));
 }
 
 std::optional<QStringList> EtpanMailImap::ListMailboxes(const QString& reference,

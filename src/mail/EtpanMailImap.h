@@ -6,15 +6,20 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 class EtpanWorker;
+class FetchAheadBuffer;
 class QEventLoop;
 
 // The product's IMAP component. libetpan runs on a worker thread owned by this object; each call
 // hands its request to the worker and waits in a nested event loop, so the window repaints and
 // handles clicks meanwhile. While it waits it raises AbortCheck every 50 ms (a non-zero answer
 // cancels the request at once) and forwards the worker's progress as PercentDone.
-// Called in the window's thread only.
+// Within a fetch window the worker requests the following messages ahead of the caller and keeps
+// them in a bounded buffer, so a listing runs at the speed of the link rather than one round trip
+// per message. Called in the window's thread only.
 class EtpanMailImap final : public MailImap {
     Q_OBJECT
 public:
@@ -31,18 +36,31 @@ public:
     qint32 SelectMailbox(const QString& folder) override;
     qint32 MessageCount() override;
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;
+    void setFetchWindow(qint32 first, qint32 last) override;
     std::optional<QStringList> ListMailboxes(const QString& reference,
                                              const QString& pattern) override;
     qint32 Disconnect() override;
     QString LastErrorText() const override { return lastError_; }
 
+    // Fetching ahead is on unless turned off here; the limit is the raw message data held ahead.
+    void setFetchAhead(bool on) { fetchAhead_ = on; }
+    void setFetchAheadLimit(qint64 bytes) { fetchAheadLimit_ = bytes; }
+
 private:
     struct Pending;
+    struct Plan {
+        quint32 next = 0; // the number the caller asks for next
+        quint32 last = 0;
+        std::shared_ptr<FetchAheadBuffer> buffer; // set once the worker has started
+        quint64 callId = 0;
+    };
 
     // Runs job on the worker and waits for it; answers its result.
     template <class Result> Result call(std::function<Result(EtpanWorker&)> job);
     void finished(quint64 callId);
     void progressed(quint64 callId, int percent);
+    std::unique_ptr<EmailObject> fetchPlanned(quint32 n);
+    void dropPlan();
 
     QThread thread_;
     EtpanWorker* worker_ = nullptr; // lives on thread_
@@ -52,4 +70,10 @@ private:
     QString lastError_;
     quint64 lastCallId_ = 0;
     QHash<quint64, Pending*> pending_;
+    bool fetchAhead_ = true;
+    qint64 fetchAheadLimit_ = 16 * 1024 * 1024;
+    qint32 selectedCount_ = 0; // messages of the folder selected last
+    std::optional<Plan> plan_;
+    QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
+    quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown
 };

@@ -2,6 +2,7 @@
 
 #include "mail/CancellableConnect.h"
 #include "mail/CertificateCheck.h"
+#include "mail/ServerThrottle.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -17,6 +18,8 @@
 namespace {
 
 constexpr std::chrono::seconds networkTimeout{30};
+// A server that keeps asking to slow down is given up on after this many tries of one command.
+constexpr int maxThrottledAttempts = 20;
 
 bool isAddressLiteral(const QString& host) {
     const QByteArray text = host.toLatin1();
@@ -366,7 +369,8 @@ qint32 EtpanWorker::exists() const {
     return qint32(imap_->imap_selection_info->sel_exists);
 }
 
-// Called in the worker thread. The whole message with BODY.PEEK[], which leaves \Seen alone.
+// Called in the worker thread. The whole message with BODY.PEEK[], which leaves \Seen alone. A
+// request to slow down is waited out and the command sent again.
 std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     Q_ASSERT(QThread::currentThread() == thread());
     const QString operation = QStringLiteral("FETCH %1").arg(sequenceNumber);
@@ -378,7 +382,19 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
         type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
     mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_internaldate());
     clist* result = nullptr;
-    const int r = mailimap_fetch(imap_, set, type, &result);
+    int r = MAILIMAP_NO_ERROR;
+    for (int attempt = 1;; ++attempt) {
+        r = mailimap_fetch(imap_, set, type, &result);
+        // A refusal comes as NO (MAILIMAP_ERROR_FETCH) or BAD (MAILIMAP_ERROR_PROTOCOL).
+        const bool refused = r == MAILIMAP_ERROR_FETCH || r == MAILIMAP_ERROR_PROTOCOL;
+        const std::optional<int> backoff = refused ? throttleBackoffMs(serverText()) : std::nullopt;
+        if (!backoff || attempt == maxThrottledAttempts)
+            break;
+        if (!pause(*backoff)) {
+            r = MAILIMAP_ERROR_STREAM; // cancelled while waiting
+            break;
+        }
+    }
     mailimap_fetch_type_free(type);
     mailimap_set_free(set);
     if (r != MAILIMAP_NO_ERROR) {
@@ -391,29 +407,46 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
         auto* message = static_cast<mailimap_msg_att*>(clist_content(m));
         if (message->att_number != sequenceNumber)
             continue;
-        Fetched candidate;
-        bool hasBody = false;
-        for (clistiter* i = clist_begin(message->att_list); i; i = clist_next(i)) {
-            auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
-            if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC)
-                continue;
-            const mailimap_msg_att_static* att = item->att_data.att_static;
-            if (att->att_type == MAILIMAP_MSG_ATT_BODY_SECTION && att->att_data.att_body_section &&
-                att->att_data.att_body_section->sec_body_part) {
-                const auto* section = att->att_data.att_body_section;
-                candidate.raw = QByteArray(section->sec_body_part, qsizetype(section->sec_length));
-                hasBody = true;
-            } else if (att->att_type == MAILIMAP_MSG_ATT_INTERNALDATE) {
-                candidate.internalDate = toDateTime(att->att_data.att_internal_date);
-            }
-        }
-        if (hasBody)
+        if (std::optional<Fetched> candidate = fetchedFrom(message))
             fetched = std::move(candidate);
     }
     mailimap_fetch_list_free(result);
     if (!fetched)
         lastError_ = QStringLiteral("%1 failed: the server sent no message").arg(operation);
     return fetched;
+}
+
+// The body and internal date of one FETCH response; nothing when it carries no body.
+std::optional<EtpanWorker::Fetched> EtpanWorker::fetchedFrom(const mailimap_msg_att* message) {
+    Fetched candidate;
+    bool hasBody = false;
+    for (clistiter* i = clist_begin(message->att_list); i; i = clist_next(i)) {
+        auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
+        if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC)
+            continue;
+        const mailimap_msg_att_static* att = item->att_data.att_static;
+        if (att->att_type == MAILIMAP_MSG_ATT_BODY_SECTION && att->att_data.att_body_section &&
+            att->att_data.att_body_section->sec_body_part) {
+            const auto* section = att->att_data.att_body_section;
+            candidate.raw = QByteArray(section->sec_body_part, qsizetype(section->sec_length));
+            hasBody = true;
+        } else if (att->att_type == MAILIMAP_MSG_ATT_INTERNALDATE) {
+            candidate.internalDate = toDateTime(att->att_data.att_internal_date);
+        }
+    }
+    if (!hasBody)
+        return std::nullopt;
+    return candidate;
+}
+
+// Called in the worker thread. Waits, answering false at once when the call is cancelled.
+bool EtpanWorker::pause(int milliseconds) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    QElapsedTimer clock;
+    clock.start();
+    while (!cancelled_ && clock.elapsed() < milliseconds)
+        QThread::msleep(quint32(qBound(qint64(1), milliseconds - clock.elapsed(), qint64(20))));
+    return !cancelled_;
 }
 
 // Called in the worker thread. Names as the server sends them (modified UTF-7).

@@ -12,7 +12,9 @@
 #include <optional>
 
 struct mailimap;
+struct mailimap_msg_att;
 struct _mailstream;
+class FetchAheadBuffer;
 
 // One IMAP connection through libetpan. The object lives on the component's worker thread and
 // every method that touches libetpan runs there (each asserts it); only cancel() may be called
@@ -48,6 +50,9 @@ public:
     bool examine(const QByteArray& mailbox);
     qint32 exists() const;
     std::optional<Fetched> fetch(quint32 sequenceNumber);
+    // Fetches messages first to last into buffer with range FETCH commands, two in flight, until
+    // each is settled, the buffer stops or the connection fails. Leaves no command outstanding.
+    void fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buffer);
     std::optional<QList<QByteArray>> list(const QByteArray& reference, const QByteArray& pattern);
     bool logout();
 
@@ -57,12 +62,16 @@ private:
     static void onBodyProgress(size_t current, size_t maximum, void* context) noexcept;
     static void onLog(mailimap* imap, int type, const char* data, size_t size,
                       void* context) noexcept;
+    static void onMessage(mailimap_msg_att* message, void* context) noexcept;
+    static std::optional<Fetched> fetchedFrom(const mailimap_msg_att* message);
 
     bool requireConnection(const char* operation);
     bool fail(const QString& operation, int code);
     void closeConnection();
     void sendLoginArgument(const QByteArray& value, bool& ok);
     int finishCommand();
+    bool pause(int milliseconds);
+    bool sendFetch(quint32 first, quint32 last);
     QString serverText() const;
 
     ProgressSink progress_;
@@ -79,4 +88,9 @@ private:
     bool capturing_ = false;
     QByteArray captured_;
     QString lastError_;
+
+    // While fetchAhead reads a response: where arriving messages go and which numbers came.
+    FetchAheadBuffer* aheadBuffer_ = nullptr;
+    QList<quint32> arrived_;
+    qint64 arrivedBytes_ = 0;
 };

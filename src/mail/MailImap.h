@@ -43,6 +43,13 @@ public:
     // Fetches message sequenceNumber of the selected folder whole, without marking it read.
     // No object when the fetch failed.
     virtual std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) = 0;
+    // The caller is about to fetch messages first to last of the selected folder in ascending
+    // order, one at a time: the component may request the following messages before they are
+    // asked for. An empty range (last < first) ends it and drops what was fetched ahead.
+    virtual void setFetchWindow(qint32 first, qint32 last) {
+        Q_UNUSED(first);
+        Q_UNUSED(last);
+    }
     // Folder names for display; no list on failure.
     virtual std::optional<QStringList> ListMailboxes(const QString& reference,
                                                      const QString& pattern) = 0;

@@ -35,6 +35,25 @@ private:
     QMetaObject::Connection percent_;
 };
 
+namespace {
+
+// Tells the component the range the listing asks for, one message at a time, and ends it when the
+// listing ends in any way, so nothing fetched ahead outlives the run.
+class FetchWindow {
+public:
+    FetchWindow(MailImap& component, qint32 first, qint32 last) : component_(component) {
+        component_.setFetchWindow(first, last);
+    }
+    ~FetchWindow() { component_.setFetchWindow(1, 0); }
+    FetchWindow(const FetchWindow&) = delete;
+    FetchWindow& operator=(const FetchWindow&) = delete;
+
+private:
+    MailImap& component_;
+};
+
+} // namespace
+
 clsMailIMAP::clsMailIMAP(QObject* parent) : QObject(parent) {}
 
 clsMailIMAP::~clsMailIMAP() {
@@ -123,6 +142,7 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     }
     const qint32 first = CurrentLocation;
     const qint32 last = MaxRecord;
+    const FetchWindow window(component, first, last);
     for (qint64 n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
         CurrentLocation = qint32(n);

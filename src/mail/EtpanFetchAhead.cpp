@@ -1,0 +1,194 @@
+// Fetching ahead on the IMAP connection: range FETCH commands of a window of messages that grows
+// while the windows come back quickly, two commands in flight so the server never waits for the
+// next one, the raw bytes held ahead of the reader kept near the buffer's limit.
+#include "mail/EtpanWorker.h"
+
+#include "mail/FetchAheadBuffer.h"
+#include "mail/ServerThrottle.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <libetpan/libetpan.h>
+
+#include <deque>
+
+namespace {
+
+constexpr quint32 firstWindow = 4;
+constexpr quint32 largestWindow = 16384;
+constexpr qint64 quickWindowMs = 250; // a window that took less may grow
+constexpr qint64 firstGuessBytes = 64 * 1024;
+constexpr int maxThrottledWindows = 20;
+
+struct Window {
+    quint32 first = 0;
+    quint32 last = 0;
+    int tag = 0;
+    qint64 estimate = 0; // bytes expected
+    qint64 sentMs = 0;
+};
+
+} // namespace
+
+// Called in the worker thread, by libetpan, for each message of a FETCH response as it arrives.
+void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
+    auto* self = static_cast<EtpanWorker*>(context);
+    self->lastPercent_ = -1;
+    if (!self->aheadBuffer_ || !message)
+        return;
+    try {
+        if (std::optional<Fetched> fetched = fetchedFrom(message)) {
+            self->arrived_.append(message->att_number);
+            self->arrivedBytes_ += fetched->raw.size();
+            self->aheadBuffer_->put(message->att_number, std::move(*fetched));
+        }
+    } catch (...) {
+        // Out of memory: the message counts as not sent and the reader is told so.
+    }
+}
+
+// Called in the worker thread.
+bool EtpanWorker::sendFetch(quint32 first, quint32 last) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    QByteArray line = "FETCH " + QByteArray::number(first);
+    if (last != first)
+        line += ':' + QByteArray::number(last);
+    line += " (BODY.PEEK[] INTERNALDATE)\r\n";
+    return mailimap_send_current_tag(imap_) == MAILIMAP_NO_ERROR &&
+           mailstream_write(imap_->imap_stream, line.constData(), size_t(line.size())) >= 0 &&
+           mailstream_flush(imap_->imap_stream) >= 0;
+}
+
+// Called in the worker thread.
+void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buffer) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("FETCH")) {
+        buffer.end(QStringLiteral(" failed: not connected"));
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::deque<Window> inFlight;
+    std::deque<std::pair<quint32, quint32>> again; // throttled windows, to be sent once more
+    quint32 next = first;
+    quint32 count = firstWindow;
+    qint64 bytesArrived = 0;
+    qint64 messagesArrived = 0;
+    qint64 quietUntilMs = 0;
+    int throttled = 0;
+    int lastTag = imap_->imap_tag;
+    QString endReason; // how the numbers not settled failed, after "FETCH n"
+
+    const auto estimate = [&](quint32 messages) {
+        const qint64 average = messagesArrived ? bytesArrived / messagesArrived : firstGuessBytes;
+        return qint64(messages) * qMax<qint64>(average, 1);
+    };
+    const auto inFlightBytes = [&] {
+        qint64 bytes = 0;
+        for (const Window& w : inFlight)
+            bytes += w.estimate;
+        return bytes;
+    };
+
+    aheadBuffer_ = &buffer;
+    mailimap_set_msg_att_handler(imap_, &EtpanWorker::onMessage, this);
+    while (true) {
+        // Keep two commands in flight while there is room and the server has not asked to wait.
+        while (inFlight.size() < 2 && !cancelled_ && !buffer.stopping() &&
+               clock.elapsed() >= quietUntilMs && (!again.empty() || next <= last)) {
+            Window w;
+            if (!again.empty()) {
+                std::tie(w.first, w.last) = again.front();
+            } else {
+                // One window holds at most a quarter of the limit, however small its messages.
+                quint32 size = qMin(count, last - next + 1);
+                while (size > 1 && estimate(size) > buffer.byteLimit() / 4)
+                    size /= 2;
+                w.first = next;
+                w.last = next + size - 1;
+            }
+            w.estimate = estimate(w.last - w.first + 1);
+            if (!inFlight.empty() && !buffer.hasRoom(inFlightBytes(), w.estimate))
+                break;
+            if (inFlight.empty() && !buffer.waitForRoom(w.estimate, cancelled_))
+                break;
+            if (!sendFetch(w.first, w.last)) {
+                const QString operation = QStringLiteral("FETCH");
+                fail(operation, MAILIMAP_ERROR_STREAM);
+                endReason = lastError_.mid(operation.size());
+                break;
+            }
+            lastTag = imap_->imap_tag;
+            w.tag = lastTag;
+            w.sentMs = clock.elapsed();
+            inFlight.push_back(w);
+            if (!again.empty())
+                again.pop_front();
+            else
+                next = w.last + 1;
+        }
+        if (!endReason.isEmpty() || !imap_)
+            break;
+        if (inFlight.empty()) {
+            if (cancelled_ || buffer.stopping() || (again.empty() && next > last))
+                break;
+            if (!pause(int(qMax<qint64>(0, quietUntilMs - clock.elapsed()))))
+                break;
+            continue;
+        }
+
+        // Read the answer to the oldest command; libetpan matches it against the current tag.
+        const Window w = inFlight.front();
+        inFlight.pop_front();
+        arrived_.clear();
+        arrivedBytes_ = 0;
+        imap_->imap_tag = w.tag;
+        mailimap_response* response = nullptr;
+        int r = mailimap_read_line(imap_) ? mailimap_parse_response(imap_, &response)
+                                          : MAILIMAP_ERROR_STREAM;
+        imap_->imap_tag = lastTag;
+        const QString operation = QStringLiteral("FETCH %1:%2").arg(w.first).arg(w.last);
+        if (r != MAILIMAP_NO_ERROR && r != MAILIMAP_ERROR_PROTOCOL) {
+            // The stream is broken or unreadable: the connection is closed.
+            fail(operation, r);
+            endReason = lastError_.mid(operation.size());
+            break;
+        }
+        bool ok = r == MAILIMAP_NO_ERROR;
+        if (response) {
+            const mailimap_response_done* done = response->rsp_resp_done;
+            ok = done->rsp_type == MAILIMAP_RESP_DONE_TYPE_TAGGED &&
+                 done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type == MAILIMAP_RESP_COND_STATE_OK;
+            mailimap_response_free(response);
+        }
+        messagesArrived += arrived_.size();
+        bytesArrived += arrivedBytes_;
+
+        const QString said = serverText();
+        const std::optional<int> backoff = ok ? std::nullopt : throttleBackoffMs(said);
+        if (backoff && ++throttled < maxThrottledWindows) {
+            again.emplace_back(w.first, w.last);
+            quietUntilMs = clock.elapsed() + *backoff;
+            continue;
+        }
+        if (ok && clock.elapsed() - w.sentMs < quickWindowMs)
+            count = qMin(count * 2, largestWindow);
+        for (quint32 n = w.first; n <= w.last; ++n) {
+            if (arrived_.contains(n))
+                continue;
+            const QString number = QStringLiteral("FETCH %1").arg(n);
+            buffer.fail(n, ok ? number + QStringLiteral(" failed: the server sent no message")
+                              : number + QStringLiteral(" failed, server replied: ") + said);
+        }
+    }
+    if (imap_)
+        mailimap_set_msg_att_handler(imap_, nullptr, nullptr);
+    // A command left unanswered or a cancelled stream would confuse the next command.
+    if (imap_ && (cancelled_ || !inFlight.empty()))
+        closeConnection();
+    aheadBuffer_ = nullptr;
+    if (endReason.isEmpty() && cancelled_)
+        endReason = QStringLiteral(" failed: cancelled");
+    buffer.end(endReason);
+}
