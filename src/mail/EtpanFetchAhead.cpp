@@ -19,7 +19,8 @@ constexpr quint32 firstWindow = 4;
 constexpr quint32 largestWindow = 16384;
 constexpr qint64 quickWindowMs = 250; // a window that took less may grow
 constexpr qint64 firstGuessBytes = 64 * 1024;
-constexpr int maxThrottledWindows = 20;
+// A server that keeps asking to slow down is given up on after this many answers in a row.
+constexpr int maxThrottledAnswers = 20;
 
 struct Window {
     quint32 first = 0;
@@ -39,7 +40,7 @@ void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
         return;
     try {
         if (std::optional<Fetched> fetched = fetchedFrom(message)) {
-            self->arrived_.append(message->att_number);
+            self->arrived_.insert(message->att_number);
             self->arrivedBytes_ += fetched->raw.size();
             self->aheadBuffer_->put(message->att_number, std::move(*fetched));
         }
@@ -101,8 +102,9 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             if (!again.empty()) {
                 std::tie(w.first, w.last) = again.front();
             } else {
-                // One window holds at most a quarter of the limit, however small its messages.
-                quint32 size = qMin(count, last - next + 1);
+                // One window holds at most a quarter of the limit, however small its messages;
+                // winding down, only the message the reader waits for is asked for.
+                quint32 size = buffer.windingDown() ? 1 : qMin(count, last - next + 1);
                 while (size > 1 && estimate(size) > buffer.byteLimit() / 4)
                     size /= 2;
                 w.first = next;
@@ -111,7 +113,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             w.estimate = estimate(w.last - w.first + 1);
             if (!inFlight.empty() && !buffer.hasRoom(inFlightBytes(), w.estimate))
                 break;
-            if (inFlight.empty() && !buffer.waitForRoom(w.estimate, cancelled_))
+            if (inFlight.empty() && !buffer.waitForRoom(w.first, w.estimate, cancelled_))
                 break;
             if (!sendFetch(w.first, w.last)) {
                 const QString operation = QStringLiteral("FETCH");
@@ -133,8 +135,9 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         if (inFlight.empty()) {
             if (cancelled_ || buffer.stopping() || (again.empty() && next > last))
                 break;
-            if (!pause(int(qMax<qint64>(0, quietUntilMs - clock.elapsed()))))
-                break;
+            // The server asked to wait: wait, unless the work ends meanwhile.
+            while (clock.elapsed() < quietUntilMs && !cancelled_ && !buffer.stopping())
+                QThread::msleep(10);
             continue;
         }
 
@@ -167,11 +170,12 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
 
         const QString said = serverText();
         const std::optional<int> backoff = ok ? std::nullopt : throttleBackoffMs(said);
-        if (backoff && ++throttled < maxThrottledWindows) {
+        if (backoff && ++throttled < maxThrottledAnswers) {
             again.emplace_back(w.first, w.last);
             quietUntilMs = clock.elapsed() + *backoff;
             continue;
         }
+        throttled = 0;
         if (ok && clock.elapsed() - w.sentMs < quickWindowMs)
             count = qMin(count * 2, largestWindow);
         for (quint32 n = w.first; n <= w.last; ++n) {

@@ -5,12 +5,15 @@
 #include "mail/MimeParser.h"
 #include "mail/ModifiedUtf7.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
 namespace {
 constexpr int abortPollMs = 50;
-}
+// How long a message fetched ahead may still take to arrive after an abort.
+constexpr qint64 abortGraceMs = 2000;
+} // namespace
 
 struct EtpanMailImap::Pending {
     QEventLoop loop;
@@ -186,13 +189,23 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         QEventLoop wait;
         QEventLoop* outerWait = std::exchange(aheadWait_, &wait);
         const quint64 outerCallId = std::exchange(aheadCallId_, callId);
+        // An abort lets the message asked for arrive, so the listing sees it and stops, and asks
+        // the server for nothing more: the connection stays usable. Only a message that does
+        // not come soon after is cancelled, with the connection.
         QTimer poll;
         poll.setInterval(abortPollMs);
-        connect(&poll, &QTimer::timeout, this, [this] {
+        QElapsedTimer sinceAbort;
+        connect(&poll, &QTimer::timeout, this, [this, &buffer, &sinceAbort] {
             qint32 abort = 0;
             emit AbortCheck(abort);
-            if (abort != 0)
+            if (abort == 0)
+                return;
+            if (!sinceAbort.isValid()) {
+                sinceAbort.start();
+                buffer->windDown();
+            } else if (sinceAbort.elapsed() >= abortGraceMs) {
                 worker_->cancel();
+            }
         });
         poll.start();
         while (!(outcome = buffer->take(n)))

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -91,6 +92,6 @@ private:
 
     // While fetchAhead reads a response: where arriving messages go and which numbers came.
     FetchAheadBuffer* aheadBuffer_ = nullptr;
-    QList<quint32> arrived_;
+    QSet<quint32> arrived_;
     qint64 arrivedBytes_ = 0;
 };

@@ -9,6 +9,7 @@ FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify)
 std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
     std::lock_guard lock(mutex_);
     nextWanted_ = qMax(nextWanted_, n);
+    roomMade_.notify_all(); // a worker winding down may wait for this number to be wanted
     const auto found = settled_.find(n);
     if (found != settled_.end()) {
         Outcome outcome = std::move(found->second);
@@ -16,7 +17,6 @@ std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
         if (outcome.message)
             heldBytes_ -= outcome.message->raw.size();
         nextWanted_ = n + 1;
-        roomMade_.notify_all();
         return outcome;
     }
     const QString number = QStringLiteral("FETCH %1").arg(n);
@@ -28,6 +28,12 @@ std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
                                      ? QStringLiteral(" failed: the server sent no message")
                                      : endReason_)};
     return std::nullopt;
+}
+
+// Called in the window's thread.
+void FetchAheadBuffer::windDown() {
+    std::lock_guard lock(mutex_);
+    windingDown_ = true;
 }
 
 // Called in the window's thread.
@@ -44,19 +50,27 @@ bool FetchAheadBuffer::stopping() const {
     return stopping_;
 }
 
-bool FetchAheadBuffer::roomFor(qint64 bytes) const {
-    return heldBytes_ + bytes <= byteLimit_ || heldBytes_ == 0;
+bool FetchAheadBuffer::windingDown() const {
+    std::lock_guard lock(mutex_);
+    return windingDown_;
+}
+
+// A message larger than the limit is still fetched, alone.
+bool FetchAheadBuffer::roomFor(quint32 first, qint64 bytes) const {
+    return (heldBytes_ + bytes <= byteLimit_ || heldBytes_ == 0) &&
+           (!windingDown_ || first <= nextWanted_);
 }
 
 bool FetchAheadBuffer::hasRoom(qint64 inFlight, qint64 bytes) const {
     std::lock_guard lock(mutex_);
-    return heldBytes_ + inFlight + bytes <= byteLimit_;
+    return !windingDown_ && heldBytes_ + inFlight + bytes <= byteLimit_;
 }
 
 // Called in the worker thread.
-bool FetchAheadBuffer::waitForRoom(qint64 bytes, const std::atomic<bool>& cancelled) {
+bool FetchAheadBuffer::waitForRoom(quint32 first, qint64 bytes,
+                                   const std::atomic<bool>& cancelled) {
     std::unique_lock lock(mutex_);
-    while (!stopping_ && !cancelled && !roomFor(bytes))
+    while (!stopping_ && !cancelled && !roomFor(first, bytes))
         roomMade_.wait_for(lock, std::chrono::milliseconds(20));
     return !stopping_ && !cancelled;
 }

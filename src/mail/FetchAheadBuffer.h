@@ -13,8 +13,9 @@
 
 // The messages fetched ahead of the reader: the worker thread puts each message (or the reason it
 // could not be had) as it arrives, the window's thread takes them in ascending order. The raw
-// bytes held stay near a limit: the worker asks for room before it requests more. Stopping drops
-// what is held and everything that arrives later.
+// bytes held stay near a limit: the worker asks for room before it requests more. Winding down
+// lets the worker request only what the reader waits for; stopping drops what is held and
+// everything that arrives later.
 class FetchAheadBuffer {
 public:
     struct Outcome {
@@ -28,15 +29,19 @@ public:
 
     // Called in the window's thread. Nothing while message n is still on its way.
     std::optional<Outcome> take(quint32 n);
+    void windDown();
     void stop();
 
     // Called in the worker thread.
     qint64 byteLimit() const { return byteLimit_; }
     bool stopping() const;
-    // True when bytes more (besides those requested and not yet arrived, inFlight) fit.
+    bool windingDown() const;
+    // True when bytes more, besides those requested and not yet arrived (inFlight), may be
+    // requested now; never while winding down.
     bool hasRoom(qint64 inFlight, qint64 bytes) const;
-    // Waits until bytes fit, the buffer stops or cancelled is set; true when they fit.
-    bool waitForRoom(qint64 bytes, const std::atomic<bool>& cancelled);
+    // Waits until messages from first on, bytes of them, may be requested, the buffer stops or
+    // cancelled is set; true when they may.
+    bool waitForRoom(quint32 first, qint64 bytes, const std::atomic<bool>& cancelled);
     void put(quint32 n, EtpanWorker::Fetched message);
     void fail(quint32 n, const QString& error);
     // No more arrives. reason (" failed: cancelled"), after "FETCH n", explains every number not
@@ -44,7 +49,7 @@ public:
     void end(const QString& reason);
 
 private:
-    bool roomFor(qint64 bytes) const; // with mutex_ held
+    bool roomFor(quint32 first, qint64 bytes) const; // with mutex_ held
     void settle(quint32 n, Outcome outcome);
 
     const qint64 byteLimit_;
@@ -55,6 +60,7 @@ private:
     qint64 heldBytes_ = 0;
     quint32 nextWanted_ = 0; // numbers below it were taken
     bool stopping_ = false;
+    bool windingDown_ = false;
     bool ended_ = false;
     QString endReason_;
 };

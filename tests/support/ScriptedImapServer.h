@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// A plain-text IMAP server on a free loopback port for the cases a real server will not play:
+// each command line the client sends is handed to a script, which answers the bytes to send back
+// (untagged lines and the tagged completion). One client at a time; the script runs on the
+// server's own thread, so it may sleep to play a slow link.
+class ScriptedImapServer {
+public:
+    // tag and the rest of the line ("FETCH 1:4 (BODY.PEEK[] INTERNALDATE)"), without CR LF.
+    using Script = std::function<QByteArray(const QByteArray& tag, const QByteArray& command)>;
+
+    explicit ScriptedImapServer(Script script);
+    ~ScriptedImapServer();
+    ScriptedImapServer(const ScriptedImapServer&) = delete;
+    ScriptedImapServer& operator=(const ScriptedImapServer&) = delete;
+
+    int port() const { return port_; }
+    // Every command line received so far, without tags.
+    QList<QByteArray> commands() const;
+
+    // A message as a FETCH answer of BODY.PEEK[] and INTERNALDATE carries it.
+    static QByteArray fetchResponse(quint32 number, const QByteArray& raw);
+
+private:
+    void serve();
+
+    Script script_;
+    int listener_ = -1;
+    int client_ = -1;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    QList<QByteArray> commands_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
