@@ -213,14 +213,13 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         aheadWait_ = outerWait;
         aheadCallId_ = outerCallId;
     }
-    if (!outcome->message) {
+    if (!outcome->email) {
         lastError_ = outcome->error;
         return nullptr;
     }
     lastError_.clear();
     emit PercentDone(100);
-    return std::make_unique<EmailObject>(
-        parseEmail(outcome->message->raw, outcome->message->internalDate));
+    return std::make_unique<EmailObject>(std::move(*outcome->email));
 }
 
 std::optional<QStringList> EtpanMailImap::ListMailboxes(const QString& reference,

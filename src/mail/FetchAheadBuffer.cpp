@@ -1,9 +1,19 @@
 #include "mail/FetchAheadBuffer.h"
 
+#include "mail/MimeParser.h"
+
 #include <chrono>
 
 FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify)
-    : byteLimit_(byteLimit), notify_(std::move(notify)) {}
+    : byteLimit_(byteLimit), notify_(std::move(notify)) {
+    parser_ = std::thread([this] { parseArrivals(); });
+}
+
+// Called in whichever thread lets go of the buffer last.
+FetchAheadBuffer::~FetchAheadBuffer() {
+    stop();
+    parser_.join();
+}
 
 // Called in the window's thread.
 std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
@@ -12,17 +22,16 @@ std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
     roomMade_.notify_all(); // a worker winding down may wait for this number to be wanted
     const auto found = settled_.find(n);
     if (found != settled_.end()) {
-        Outcome outcome = std::move(found->second);
+        Outcome outcome = std::move(found->second.outcome);
+        heldBytes_ -= found->second.bytes;
         settled_.erase(found);
-        if (outcome.message)
-            heldBytes_ -= outcome.message->raw.size();
         nextWanted_ = n + 1;
         return outcome;
     }
     const QString number = QStringLiteral("FETCH %1").arg(n);
     if (stopping_)
         return Outcome{std::nullopt, number + QStringLiteral(" failed: cancelled")};
-    if (ended_)
+    if (ended_ && !seen_.count(n)) // a message seen but not settled is being parsed
         return Outcome{std::nullopt,
                        number + (endReason_.isEmpty()
                                      ? QStringLiteral(" failed: the server sent no message")
@@ -36,13 +45,15 @@ void FetchAheadBuffer::windDown() {
     windingDown_ = true;
 }
 
-// Called in the window's thread.
+// Called in any thread.
 void FetchAheadBuffer::stop() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    unparsed_.clear();
     settled_.clear();
     heldBytes_ = 0;
     roomMade_.notify_all();
+    arrived_.notify_all();
 }
 
 bool FetchAheadBuffer::stopping() const {
@@ -75,27 +86,32 @@ bool FetchAheadBuffer::waitForRoom(quint32 first, qint64 bytes,
     return !stopping_ && !cancelled;
 }
 
-void FetchAheadBuffer::settle(quint32 n, Outcome outcome) {
-    {
-        std::lock_guard lock(mutex_);
-        // A message sent again after a throttled request may arrive twice.
-        if (stopping_ || n < nextWanted_ || settled_.count(n))
-            return;
-        if (outcome.message)
-            heldBytes_ += outcome.message->raw.size();
-        settled_.emplace(n, std::move(outcome));
-    }
-    notify_();
+// A message sent again after a throttled request may arrive twice; one taken is not wanted.
+bool FetchAheadBuffer::accepts(quint32 n) const {
+    return !stopping_ && n >= nextWanted_ && !seen_.count(n);
 }
 
 // Called in the worker thread.
 void FetchAheadBuffer::put(quint32 n, EtpanWorker::Fetched message) {
-    settle(n, Outcome{std::move(message), QString()});
+    std::lock_guard lock(mutex_);
+    if (!accepts(n))
+        return;
+    seen_.insert(n);
+    heldBytes_ += message.raw.size();
+    unparsed_.emplace_back(n, std::move(message));
+    arrived_.notify_all();
 }
 
 // Called in the worker thread.
 void FetchAheadBuffer::fail(quint32 n, const QString& error) {
-    settle(n, Outcome{std::nullopt, error});
+    {
+        std::lock_guard lock(mutex_);
+        if (!accepts(n))
+            return;
+        seen_.insert(n);
+        settled_.emplace(n, Held{Outcome{std::nullopt, error}, 0});
+    }
+    notify_();
 }
 
 // Called in the worker thread.
@@ -106,4 +122,26 @@ void FetchAheadBuffer::end(const QString& reason) {
         endReason_ = reason;
     }
     notify_();
+}
+
+// Called in the buffer's parsing thread: turns each message that arrived into its e-mail object.
+void FetchAheadBuffer::parseArrivals() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        arrived_.wait(lock, [this] { return stopping_ || !unparsed_.empty(); });
+        if (stopping_)
+            return;
+        auto [n, message] = std::move(unparsed_.front());
+        unparsed_.pop_front();
+        lock.unlock();
+        EmailObject email = parseEmail(message.raw, message.internalDate);
+        const qint64 bytes = message.raw.size();
+        lock.lock();
+        if (stopping_)
+            return;
+        settled_.emplace(n, Held{Outcome{std::move(email), QString()}, bytes});
+        lock.unlock();
+        notify_();
+        lock.lock();
+    }
 }

@@ -1,31 +1,39 @@
 #pragma once
 
 #include "mail/EtpanWorker.h"
+#include "mail/MailImap.h"
 
 #include <QString>
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <thread>
 
 // The messages fetched ahead of the reader: the worker thread puts each message (or the reason it
-// could not be had) as it arrives, the window's thread takes them in ascending order. The raw
-// bytes held stay near a limit: the worker asks for room before it requests more. Winding down
-// lets the worker request only what the reader waits for; stopping drops what is held and
-// everything that arrives later.
+// could not be had) as it arrives, a thread of the buffer's own parses it into the e-mail object,
+// so the window's thread only takes finished objects, in ascending order. The raw bytes held stay
+// near a limit: the worker asks for room before it requests more. Winding down lets the worker
+// request only what the reader waits for; stopping drops what is held and everything that
+// arrives later.
 class FetchAheadBuffer {
 public:
     struct Outcome {
-        std::optional<EtpanWorker::Fetched> message;
+        std::optional<EmailObject> email;
         QString error; // why there is no message
     };
-    // Called in the worker thread after each change the reader may be waiting for.
+    // Called in the worker or the parsing thread after each change the reader may wait for.
     using Notify = std::function<void()>;
 
     FetchAheadBuffer(qint64 byteLimit, Notify notify);
+    ~FetchAheadBuffer();
+    FetchAheadBuffer(const FetchAheadBuffer&) = delete;
+    FetchAheadBuffer& operator=(const FetchAheadBuffer&) = delete;
 
     // Called in the window's thread. Nothing while message n is still on its way.
     std::optional<Outcome> take(quint32 n);
@@ -49,18 +57,28 @@ public:
     void end(const QString& reason);
 
 private:
+    struct Held {
+        Outcome outcome;
+        qint64 bytes = 0; // raw bytes the message counts against the limit
+    };
+
+    void parseArrivals();                            // the parsing thread
     bool roomFor(quint32 first, qint64 bytes) const; // with mutex_ held
-    void settle(quint32 n, Outcome outcome);
+    bool accepts(quint32 n) const;                   // with mutex_ held
 
     const qint64 byteLimit_;
     const Notify notify_;
     mutable std::mutex mutex_;
     std::condition_variable roomMade_;
-    std::map<quint32, Outcome> settled_;
+    std::condition_variable arrived_;
+    std::deque<std::pair<quint32, EtpanWorker::Fetched>> unparsed_;
+    std::map<quint32, Held> settled_;
+    std::set<quint32> seen_; // every number put or failed, to drop a second copy
     qint64 heldBytes_ = 0;
     quint32 nextWanted_ = 0; // numbers below it were taken
     bool stopping_ = false;
     bool windingDown_ = false;
     bool ended_ = false;
     QString endReason_;
+    std::thread parser_;
 };

@@ -79,7 +79,7 @@ private:
 };
 
 void TestRetrievalStress::initTestCase() {
-    QVERIFY(generateMessages(seed.filePath(QStringLiteral("Junk")), 120));
+    QVERIFY(generateMessages(seed.filePath(QStringLiteral("Junk")), 400));
     server = std::make_unique<MailServer>(MailServer::Options{seed.path()});
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
     login = loginOf(*server);
@@ -93,7 +93,7 @@ void TestRetrievalStress::clicksDuringListings() {
     // Stop, and a second Get Some inside the same yield of the first listing.
     const Click stopAndGetSome = [this](Form1& window) {
         window.PushButton10->click();
-        prompter.dialogDrivers.enqueue(range(5, 40));
+        prompter.dialogDrivers.enqueue(range(5, 300));
         window.PushButton2->click();
     };
     ClickScript script(*window, {press(&Form1::PushButton4), press(&Form1::PushButton12),
@@ -117,7 +117,7 @@ void TestRetrievalStress::clicksDuringListings() {
     for (int position = 1; position <= list.count(); ++position) {
         QCOMPARE(list.text(position, 1), messageRecords().at(position).From);
         QCOMPARE(list.text(position, 4), messageRecords().at(position).Subject);
-        const int number = 40 - list.count() + position;
+        const int number = 300 - list.count() + position;
         QCOMPARE(list.text(position, 4), QStringLiteral("Generated message %1").arg(number));
         checked += list.isChecked(position) ? 1 : 0;
     }
