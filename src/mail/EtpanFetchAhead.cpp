@@ -1,6 +1,6 @@
-// Fetching ahead on the IMAP connection: range FETCH commands of a window of messages that grows
-// while the windows come back quickly, two commands in flight so the server never waits for the
-// next one, the raw bytes held ahead of the reader kept near the buffer's limit.
+// Fetching ahead on the IMAP connection: range FETCH commands of windows of messages that grow
+// with each answer up to an eighth of the buffer's limit, several commands in flight so the server
+// never waits for the next one, the raw bytes held ahead of the reader kept near the limit.
 #include "mail/EtpanWorker.h"
 
 #include "mail/FetchAheadBuffer.h"
@@ -17,7 +17,9 @@ namespace {
 
 constexpr quint32 firstWindow = 4;
 constexpr quint32 largestWindow = 16384;
-constexpr qint64 quickWindowMs = 250; // a window that took less may grow
+// Commands in flight: enough that the server has the next one before it finishes the last, even
+// over a slow link.
+constexpr std::size_t maxInFlight = 4;
 constexpr qint64 firstGuessBytes = 64 * 1024;
 // A server that keeps asking to slow down is given up on after this many answers in a row.
 constexpr int maxThrottledAnswers = 20;
@@ -27,7 +29,6 @@ struct Window {
     quint32 last = 0;
     int tag = 0;
     qint64 estimate = 0; // bytes expected
-    qint64 sentMs = 0;
 };
 
 } // namespace
@@ -95,17 +96,17 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
     aheadBuffer_ = &buffer;
     mailimap_set_msg_att_handler(imap_, &EtpanWorker::onMessage, this);
     while (true) {
-        // Keep two commands in flight while there is room and the server has not asked to wait.
-        while (inFlight.size() < 2 && !cancelled_ && !buffer.stopping() &&
+        // Keep commands in flight while there is room and the server has not asked to wait.
+        while (inFlight.size() < maxInFlight && !cancelled_ && !buffer.stopping() &&
                clock.elapsed() >= quietUntilMs && (!again.empty() || next <= last)) {
             Window w;
             if (!again.empty()) {
                 std::tie(w.first, w.last) = again.front();
             } else {
-                // One window holds at most a quarter of the limit, however small its messages;
+                // One window holds at most an eighth of the limit, however small its messages;
                 // winding down, only the message the reader waits for is asked for.
                 quint32 size = buffer.windingDown() ? 1 : qMin(count, last - next + 1);
-                while (size > 1 && estimate(size) > buffer.byteLimit() / 4)
+                while (size > 1 && estimate(size) > buffer.byteLimit() / 8)
                     size /= 2;
                 w.first = next;
                 w.last = next + size - 1;
@@ -123,7 +124,6 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             }
             lastTag = imap_->imap_tag;
             w.tag = lastTag;
-            w.sentMs = clock.elapsed();
             inFlight.push_back(w);
             if (!again.empty())
                 again.pop_front();
@@ -176,7 +176,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             continue;
         }
         throttled = 0;
-        if (ok && clock.elapsed() - w.sentMs < quickWindowMs)
+        if (ok)
             count = qMin(count * 2, largestWindow);
         for (quint32 n = w.first; n <= w.last; ++n) {
             if (arrived_.contains(n))

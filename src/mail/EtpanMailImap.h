@@ -18,8 +18,10 @@ class QEventLoop;
 // handles clicks meanwhile. While it waits it raises AbortCheck every 50 ms (a non-zero answer
 // cancels the request at once) and forwards the worker's progress as PercentDone.
 // Within a fetch window the worker requests the following messages ahead of the caller and keeps
-// them in a bounded buffer, so a listing runs at the speed of the link rather than one round trip
-// per message. Called in the window's thread only.
+// them, parsed, in a bounded buffer, so a listing runs at the speed of the link rather than one
+// round trip per message. There an abort lets the awaited message arrive and requests nothing
+// more, so the connection stays usable; it cancels only when the message is slow to come.
+// Called in the window's thread only.
 class EtpanMailImap final : public MailImap {
     Q_OBJECT
 public:

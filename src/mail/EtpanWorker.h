@@ -51,8 +51,9 @@ public:
     bool examine(const QByteArray& mailbox);
     qint32 exists() const;
     std::optional<Fetched> fetch(quint32 sequenceNumber);
-    // Fetches messages first to last into buffer with range FETCH commands, two in flight, until
-    // each is settled, the buffer stops or the connection fails. Leaves no command outstanding.
+    // Fetches messages first to last into buffer with range FETCH commands, several in flight,
+    // until each is settled, the buffer stops or the connection fails. Leaves no command
+    // outstanding.
     void fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buffer);
     std::optional<QList<QByteArray>> list(const QByteArray& reference, const QByteArray& pattern);
     bool logout();
