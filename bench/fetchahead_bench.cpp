@@ -5,7 +5,8 @@
 //             window keeps them;
 //   raw       the ceiling: one FETCH of the whole range over TLS, each message written to a file;
 //   baseline  the same listing with fetching ahead off: one FETCH per message, waiting each time.
-// Prints min and median of the repetitions and the peak memory of each.
+// Prints min and median of the repetitions, the peak memory and, for the listings, the longest the
+// window's thread went without handling events.
 // Usage: fetchahead_bench N [repetitions] [round-trip times in ms]   (default 2000, 3, "0,50")
 // At 50 ms the baseline runs once; beyond 2,000 messages it lists the first 1,000 and the time
 // for N is extrapolated from them (printed as such).
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -46,7 +48,8 @@ struct Measure {
     double seconds = 0;
     long peakKb = 0;
     qint64 messages = 0;
-    qint64 storedBytes = 0; // the kept texts, UTF-16
+    qint64 storedBytes = 0;    // the kept texts, UTF-16
+    qint64 longestStallMs = 0; // the longest the window's thread went without handling events
 };
 
 // Child: lists through the session (fetching ahead on or off) and keeps the texts.
@@ -75,6 +78,18 @@ Measure listing(bool fetchAhead, int port, const QString& ca, const QString& use
                              2 * (from.size() + name.size() + address.size() + subject.size() +
                                   date.size() + plain.size() + html.size());
                      });
+    // A timer every 5 ms fires only when the thread handles events: the longest gap between two
+    // firings is the longest the window would have gone without repainting or seeing Stop.
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (sinceTick.isValid())
+            m.longestStallMs = std::max(m.longestStallMs, sinceTick.restart());
+        else
+            sinceTick.start();
+    });
+    tick.start();
     session->CurrentLocation = 1;
     session->MaxRecord = count;
     QElapsedTimer clock;
@@ -109,7 +124,8 @@ int measureInThisProcess(const QStringList& a) {
                           ? raw(port, a.value(3), a.value(4), count, a.value(6))
                           : listing(method == QLatin1String("listing"), port, a.value(2),
                                     a.value(3), a.value(4), count, a.value(6));
-    std::printf("%.3f %ld %lld %lld\n", m.seconds, m.peakKb, m.messages, m.storedBytes);
+    std::printf("%.3f %ld %lld %lld %lld\n", m.seconds, m.peakKb, m.messages, m.storedBytes,
+                m.longestStallMs);
     return m.messages == count ? 0 : 1;
 }
 
@@ -130,6 +146,7 @@ Measure measureInChild(const QString& method, int port, const MailServer& server
     m.peakKb = f.value(1).toLong();
     m.messages = f.value(2).toLongLong();
     m.storedBytes = f.value(3).toLongLong();
+    m.longestStallMs = f.value(4).toLongLong();
     return m;
 }
 
@@ -154,6 +171,12 @@ struct Series {
         for (const Measure& m : runs)
             peak = std::max(peak, m.peakKb);
         return peak;
+    }
+    qint64 longestStallMs() const {
+        qint64 longest = 0;
+        for (const Measure& m : runs)
+            longest = std::max(longest, m.longestStallMs);
+        return longest;
     }
 };
 
@@ -188,7 +211,7 @@ int main(int argc, char** argv) {
     measureInChild(QStringLiteral("raw"), server.port(), server, count, work.path()); // warm-up
 
     std::printf("| N | RTT | method | min s | median s | messages/s (median) | peak RSS MB | "
-                "kept texts MB |\n");
+                "kept texts MB | longest stall ms |\n");
     for (const int rtt : roundTrips) {
         std::unique_ptr<DelayProxy> proxy;
         if (rtt > 0)
@@ -209,10 +232,11 @@ int main(int argc, char** argv) {
         }
         const auto row = [&](const char* method, const Series& s) {
             const double scale = double(count) / s.listed;
-            std::printf("| %d | %d ms | %s%s | %.2f | %.2f | %.0f | %.1f | %.1f |\n", count, rtt,
-                        method, scale > 1 ? " (extrapolated from the first 1,000)" : "",
+            std::printf("| %d | %d ms | %s%s | %.2f | %.2f | %.0f | %.1f | %.1f | %lld |\n", count,
+                        rtt, method, scale > 1 ? " (extrapolated from the first 1,000)" : "",
                         s.minSeconds() * scale, s.median() * scale, s.listed / s.median(),
-                        double(s.peakKb()) / 1024, double(s.runs.front().storedBytes) / 1048576);
+                        double(s.peakKb()) / 1024, double(s.runs.front().storedBytes) / 1048576,
+                        s.longestStallMs());
             std::fflush(stdout);
         };
         row("listing", listingRuns);
