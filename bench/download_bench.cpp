@@ -1,6 +1,7 @@
 // Time and peak memory of downloading 10,000 checked messages, to separate files and to one file.
 // Usage: download_bench [folder]   (a temporary folder when none is given)
 
+#include "PeakMemory.h"
 #include "export/Download.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
@@ -11,19 +12,11 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 namespace {
 
 constexpr int messages = 10000;
-
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 qint64 folderBytes(const QString& folder) {
     qint64 total = 0;

@@ -4,6 +4,7 @@
 // Usage: QT_QPA_PLATFORM=offscreen getall_bench [N]   (default 10000)
 
 #include "MailServer.h"
+#include "PeakMemory.h"
 #include "ScriptedPrompter.h"
 #include "list/MessageListView.h"
 #include "mail/ErrorLog.h"
@@ -15,32 +16,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
-
-namespace {
-
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-bool generate(const QString& folder, int count) {
-    QProcess process;
-    process.start(MailServer::script(),
-                  {QStringLiteral("generate"), folder, QString::number(count)});
-    return process.waitForFinished(600000) && process.exitCode() == 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -48,7 +29,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir work;
     const QString seed = QDir(work.path()).filePath(QStringLiteral("seed"));
-    if (!generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
+    if (!MailServer::generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
         std::fprintf(stderr, "could not generate the messages\n");
         return 1;
     }

@@ -4,6 +4,7 @@
 // Usage: list_bench [N]   (default 2000; run once per N, since the peak covers the whole process)
 
 #include "MailServer.h"
+#include "PeakMemory.h"
 #include "list/MessageRecord.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
@@ -12,30 +13,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-bool generate(const QString& folder, int count) {
-    QProcess process;
-    process.start(MailServer::script(),
-                  {QStringLiteral("generate"), folder, QString::number(count)});
-    return process.waitForFinished(600000) && process.exitCode() == 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -43,7 +24,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir work;
     const QString seed = QDir(work.path()).filePath(QStringLiteral("seed"));
-    if (!generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
+    if (!MailServer::generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
         std::fprintf(stderr, "could not generate the messages\n");
         return 1;
     }

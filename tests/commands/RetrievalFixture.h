@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -30,15 +29,6 @@ struct ServerLogin {
 
 inline ServerLogin loginOf(const MailServer& server) {
     return {server.host(), server.port(), server.caFile(), server.user(), server.password()};
-}
-
-// Writes count generated messages ("Generated message 1", ...) into folder.
-inline bool generateMessages(const QString& folder, int count) {
-    QProcess process;
-    process.start(MailServer::script(),
-                  {QStringLiteral("generate"), folder, QString::number(count)});
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
 }
 
 // Settings and the error log go into folder.

@@ -72,8 +72,8 @@ void TestRetrieval::initTestCase() {
     for (const QString& name : QDir(data).entryList(QDir::Files))
         QVERIFY(QFile::copy(data + u'/' + name, seed.filePath(QStringLiteral("INBOX/") + name)));
     QVERIFY(QDir().mkpath(seed.filePath(QStringLiteral("Deleted"))));
-    QVERIFY(generateMessages(seed.filePath(QStringLiteral("Sent")), 10));
-    QVERIFY(generateMessages(seed.filePath(QStringLiteral("Junk")), 60));
+    QVERIFY(MailServer::generate(seed.filePath(QStringLiteral("Sent")), 10));
+    QVERIFY(MailServer::generate(seed.filePath(QStringLiteral("Junk")), 60));
     server = std::make_unique<MailServer>(MailServer::Options{seed.path()});
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
     login = loginOf(*server);

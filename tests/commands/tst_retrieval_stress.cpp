@@ -79,7 +79,7 @@ private:
 };
 
 void TestRetrievalStress::initTestCase() {
-    QVERIFY(generateMessages(seed.filePath(QStringLiteral("Junk")), 400));
+    QVERIFY(MailServer::generate(seed.filePath(QStringLiteral("Junk")), 400));
     server = std::make_unique<MailServer>(MailServer::Options{seed.path()});
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
     login = loginOf(*server);

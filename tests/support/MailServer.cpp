@@ -22,6 +22,13 @@ QString MailServer::script() {
     return QStringLiteral(QUENTARIL_SOURCE_DIR "/scripts/mail-server");
 }
 
+bool MailServer::generate(const QString& folder, int count) {
+    QProcess process;
+    process.start(script(), {QStringLiteral("generate"), folder, QString::number(count)});
+    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
 QString MailServer::defaultSeedDir() {
     return QStringLiteral(QUENTARIL_TEST_DATA "/mailbox");
 }

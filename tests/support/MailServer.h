@@ -36,6 +36,8 @@ public:
     QStringList flags(const QString& folder) const;
 
     static QString script();
+    // Writes count generated messages ("Generated message 1", ...) into folder.
+    static bool generate(const QString& folder, int count);
     static QString defaultSeedDir();
 
 private:
