@@ -1,5 +1,7 @@
 #include "DelayProxy.h"
 
+#include "LoopbackSocket.h"
+
 #include <QByteArray>
 
 #include <netinet/in.h>
@@ -15,37 +17,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(quint16(port));
-    return address;
-}
-
-bool sendAll(int fd, const QByteArray& bytes) {
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n =
-            send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += n;
-    }
-    return true;
-}
-
 } // namespace
 
 DelayProxy::DelayProxy(int targetPort, int oneWayDelayMs)
     : targetPort_(targetPort), delayMs_(oneWayDelayMs) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        listen(listener_, 16) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port_ = ntohs(address.sin_port);
+    listener_ = LoopbackSocket::listenOnFreePort(16, port_);
     acceptor_ = std::thread([this] { acceptConnections(); });
 }
 
@@ -73,7 +49,7 @@ void DelayProxy::acceptConnections() {
         if (client < 0)
             continue;
         const int server = socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in target = loopback(targetPort_);
+        const sockaddr_in target = LoopbackSocket::address(targetPort_);
         if (connect(server, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
             close(client);
             close(server);
@@ -93,7 +69,7 @@ void DelayProxy::forward(int from, int to) const {
     bool ended = false;
     while (true) {
         while (!held.empty() && held.front().first <= Clock::now()) {
-            if (!sendAll(to, held.front().second))
+            if (!LoopbackSocket::sendAll(to, held.front().second))
                 return;
             held.pop_front();
         }

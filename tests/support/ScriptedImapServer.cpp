@@ -1,36 +1,14 @@
 #include "ScriptedImapServer.h"
 
+#include "LoopbackSocket.h"
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-bool sendAll(int fd, const QByteArray& bytes) {
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n =
-            send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += n;
-    }
-    return true;
-}
-
-} // namespace
-
 ScriptedImapServer::ScriptedImapServer(Script script) : script_(std::move(script)) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        listen(listener_, 4) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port_ = ntohs(address.sin_port);
+    listener_ = LoopbackSocket::listenOnFreePort(4, port_);
     thread_ = std::thread([this] { serve(); });
 }
 
@@ -77,7 +55,7 @@ void ScriptedImapServer::serve() {
                 shutdown(fd, SHUT_RDWR);
         }
         QByteArray pending;
-        bool open = sendAll(fd, "* OK scripted server ready\r\n");
+        bool open = LoopbackSocket::sendAll(fd, "* OK scripted server ready\r\n");
         while (open) {
             const qsizetype end = pending.indexOf("\r\n");
             if (end < 0) {
@@ -97,7 +75,7 @@ void ScriptedImapServer::serve() {
                 std::lock_guard lock(mutex_);
                 commands_.append(command);
             }
-            open = sendAll(fd, script_(tag, command));
+            open = LoopbackSocket::sendAll(fd, script_(tag, command));
         }
         std::lock_guard lock(mutex_);
         client_ = -1;
