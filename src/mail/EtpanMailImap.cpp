@@ -158,7 +158,7 @@ void EtpanMailImap::dropPlan() {
 std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
     if (!plan_->buffer) {
         plan_->buffer = std::make_shared<FetchAheadBuffer>(fetchAheadLimit_, [this] {
-            // Called in the worker or the parsing thread: wake the wait, if one runs, here.
+            // Called in the worker or a parsing thread: wake the wait, if one runs, here.
             QMetaObject::invokeMethod(
                 this,
                 [this] {

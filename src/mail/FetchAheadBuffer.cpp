@@ -2,17 +2,39 @@
 
 #include "mail/MimeParser.h"
 
+#include <algorithm>
 #include <chrono>
+
+namespace {
+
+// Parsing, above all rendering HTML-only messages to text, is the slowest step of a listing; one
+// thread per core, within bounds, keeps up with the link.
+unsigned parsingThreads() {
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+}
+
+} // namespace
 
 FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify)
     : byteLimit_(byteLimit), notify_(std::move(notify)) {
-    parser_ = std::thread([this] { parseArrivals(); });
+    try {
+        for (unsigned i = parsingThreads(); i > 0; --i)
+            parsers_.emplace_back([this] { parseArrivals(); });
+    } catch (...) {
+        joinParsers();
+        throw;
+    }
 }
 
 // Called in whichever thread lets go of the buffer last.
 FetchAheadBuffer::~FetchAheadBuffer() {
+    joinParsers();
+}
+
+void FetchAheadBuffer::joinParsers() {
     stop();
-    parser_.join();
+    for (std::thread& parser : parsers_)
+        parser.join();
 }
 
 // Called in the window's thread.
@@ -124,7 +146,8 @@ void FetchAheadBuffer::end(const QString& reason) {
     notify_();
 }
 
-// Called in the buffer's parsing thread: turns each message that arrived into its e-mail object.
+// Called in each of the buffer's parsing threads: turns the messages that arrived into their e-mail
+// objects, each taken by one thread.
 void FetchAheadBuffer::parseArrivals() {
     std::unique_lock lock(mutex_);
     while (true) {

@@ -14,10 +14,12 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <vector>
 
 // The messages fetched ahead of the reader: the worker thread puts each message (or the reason it
-// could not be had) as it arrives, a thread of the buffer's own parses it into the e-mail object,
-// so the window's thread only takes finished objects, in ascending order. The raw bytes held stay
+// could not be had) as it arrives, threads of the buffer's own parse it into the e-mail object
+// (several messages at once, each settled under its number whenever it is done), so the window's
+// thread only takes finished objects, in ascending order. The raw bytes held stay
 // near a limit: the worker asks for room before it requests more. Winding down lets the worker
 // request only what the reader waits for; stopping drops what is held and everything that
 // arrives later.
@@ -27,7 +29,7 @@ public:
         std::optional<EmailObject> email;
         QString error; // why there is no message
     };
-    // Called in the worker or the parsing thread after each change the reader may wait for.
+    // Called in the worker or a parsing thread after each change the reader may wait for.
     using Notify = std::function<void()>;
 
     FetchAheadBuffer(qint64 byteLimit, Notify notify);
@@ -62,7 +64,8 @@ private:
         qint64 bytes = 0; // raw bytes the message counts against the limit
     };
 
-    void parseArrivals();                            // the parsing thread
+    void parseArrivals(); // each parsing thread
+    void joinParsers();
     bool roomFor(quint32 first, qint64 bytes) const; // with mutex_ held
     bool accepts(quint32 n) const;                   // with mutex_ held
 
@@ -80,5 +83,5 @@ private:
     bool windingDown_ = false;
     bool ended_ = false;
     QString endReason_;
-    std::thread parser_;
+    std::vector<std::thread> parsers_;
 };
