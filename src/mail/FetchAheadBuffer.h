@@ -19,10 +19,9 @@
 // The messages fetched ahead of the reader: the worker thread puts each message (or the reason it
 // could not be had) as it arrives, threads of the buffer's own parse it into the e-mail object
 // (several messages at once, each settled under its number whenever it is done), so the window's
-// thread only takes finished objects, in ascending order. The raw bytes held stay
-// near a limit: the worker asks for room before it requests more. Winding down lets the worker
-// request only what the reader waits for; stopping drops what is held and everything that
-// arrives later.
+// thread only takes finished objects, in ascending order. The raw bytes held stay near a limit:
+// the worker asks for room before it requests more. Winding down lets the worker request only
+// what the reader waits for; stopping drops what is held and everything that arrives later.
 class FetchAheadBuffer {
 public:
     struct Outcome {
