@@ -8,6 +8,7 @@
 #include "shell/Form1.h"
 #include "shell/Guard.h"
 #include "shell/Prompter.h"
+#include "shell/ThrottledPaint.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>
@@ -120,7 +121,10 @@ void Form1::PushButton10_Click() {
         });
         if (guard.test(128, [&] { return session->MaxRecord > 0; })) {
             guard(130, [&] { messageRecords().recreate(session->MaxRecord); });
-            guard(132, [&] { session->StartMailExtraction(folder); });
+            guard(132, [&] {
+                const ThrottledPaint progress(ProgressBar1);
+                session->StartMailExtraction(folder);
+            });
         } else {
             showEmptyFolder(guard, *this, 134);
         }
@@ -167,7 +171,10 @@ void Form1::PushButton2_Click() {
             SkipDoneMessage = false;
         });
         guard(134, [&] { messageRecords().recreate(session->MaxRecord); });
-        guard(136, [&] { session->StartMailExtraction(folder); });
+        guard(136, [&] {
+            const ThrottledPaint progress(ProgressBar1);
+            session->StartMailExtraction(folder);
+        });
     }
     guard(138, [&] {
         UpdateCounters(false);

@@ -35,6 +35,7 @@ void verifyIdle(Form1& window) {
     QVERIFY(!window.PushButton2->isHidden());
     QVERIFY(!window.oMail);
     QCOMPARE(window.statusText(), QStringLiteral("Progress Bar"));
+    QVERIFY(window.ProgressBar1->updatesEnabled()); // painted again as soon as it changes
     QCOMPARE(window.mousePointer(), MousePointer::Default);
 }
 
