@@ -11,6 +11,7 @@
 // At 50 ms the baseline runs once; beyond 2,000 messages it lists the first 1,000 and the time
 // for N is extrapolated from them (printed as such).
 
+#include "BenchServer.h"
 #include "DelayProxy.h"
 #include "MailServer.h"
 #include "MixedMailbox.h"
@@ -194,19 +195,15 @@ int main(int argc, char** argv) {
         roundTrips.append(ms.toInt());
 
     QTemporaryDir work;
-    const QString seed = QDir(work.path()).filePath(QStringLiteral("seed"));
-    const qint64 bytes = writeMixedMailbox(QDir(seed).filePath(QStringLiteral("INBOX")), count);
+    const qint64 bytes = writeMixedMailbox(seedInbox(work.path()), count);
     if (bytes < 0) {
         std::fprintf(stderr, "could not write the messages\n");
         return 1;
     }
-    MailServer::Options options;
-    options.seedDir = seed;
-    MailServer server(options);
-    if (!server.isRunning()) {
-        std::fprintf(stderr, "%s\n", qPrintable(server.errorText()));
+    const std::unique_ptr<MailServer> started = startBenchServer(work.path());
+    if (!started)
         return 1;
-    }
+    MailServer& server = *started;
     std::printf("%d messages, %.1f MB\n", count, double(bytes) / 1e6);
     measureInChild(QStringLiteral("raw"), server.port(), server, count, work.path()); // warm-up
 

@@ -3,6 +3,7 @@
 // until "Done.". Prints the time, the rows listed and the peak memory of the process.
 // Usage: QT_QPA_PLATFORM=offscreen getall_bench [N]   (default 10000)
 
+#include "BenchServer.h"
 #include "MailServer.h"
 #include "PeakMemory.h"
 #include "ScriptedPrompter.h"
@@ -28,18 +29,14 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
 
     QTemporaryDir work;
-    const QString seed = QDir(work.path()).filePath(QStringLiteral("seed"));
-    if (!MailServer::generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
+    if (!MailServer::generate(seedInbox(work.path()), count)) {
         std::fprintf(stderr, "could not generate the messages\n");
         return 1;
     }
-    MailServer::Options options;
-    options.seedDir = seed;
-    MailServer server(options);
-    if (!server.isRunning()) {
-        std::fprintf(stderr, "%s\n", qPrintable(server.errorText()));
+    const std::unique_ptr<MailServer> started = startBenchServer(work.path());
+    if (!started)
         return 1;
-    }
+    MailServer& server = *started;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, work.path());
     ErrorLog::setFolder(work.path());
     SettingsStore::Save(QStringLiteral("Server"),

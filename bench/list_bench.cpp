@@ -3,6 +3,7 @@
 // the peak memory of the process.
 // Usage: list_bench [N]   (default 2000; run once per N, since the peak covers the whole process)
 
+#include "BenchServer.h"
 #include "MailServer.h"
 #include "PeakMemory.h"
 #include "list/MessageRecord.h"
@@ -23,18 +24,14 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
 
     QTemporaryDir work;
-    const QString seed = QDir(work.path()).filePath(QStringLiteral("seed"));
-    if (!MailServer::generate(QDir(seed).filePath(QStringLiteral("INBOX")), count)) {
+    if (!MailServer::generate(seedInbox(work.path()), count)) {
         std::fprintf(stderr, "could not generate the messages\n");
         return 1;
     }
-    MailServer::Options options;
-    options.seedDir = seed;
-    MailServer server(options);
-    if (!server.isRunning()) {
-        std::fprintf(stderr, "%s\n", qPrintable(server.errorText()));
+    const std::unique_ptr<MailServer> started = startBenchServer(work.path());
+    if (!started)
         return 1;
-    }
+    MailServer& server = *started;
     ErrorLog::setFolder(work.path());
 
     EtpanMailImap component;
