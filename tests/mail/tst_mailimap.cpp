@@ -72,6 +72,9 @@ private slots:
         QVERIFY2(id.contains(QLatin1String("ID")), qPrintable(id));
         QCOMPARE(imap.Login(server->user(), server->password()), 1);
 
+        // Dovecot's log process writes a moment after the reply has gone out.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            server->logText().contains(QLatin1String("Login: user=<user@example.test>")), 5000);
         const QString log = server->logText();
         const qsizetype idAt = log.indexOf(QLatin1String("ID sent: GUID=1"));
         const qsizetype loginAt = log.indexOf(QLatin1String("Login: user=<user@example.test>"));
