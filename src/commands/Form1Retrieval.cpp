@@ -65,6 +65,21 @@ bool sessionForRun(Guard& guard, Form1& window, int line, std::shared_ptr<clsMai
     return true;
 }
 
+// Registers a run's session with the window while the command holds it.
+class RunningSession {
+public:
+    RunningSession(Form1& window, clsMailIMAP& session) : window_(window), session_(session) {
+        window_.runningSessions.append(&session_);
+    }
+    ~RunningSession() { window_.runningSessions.removeOne(&session_); }
+    RunningSession(const RunningSession&) = delete;
+    RunningSession& operator=(const RunningSession&) = delete;
+
+private:
+    Form1& window_;
+    clsMailIMAP& session_;
+};
+
 void showEmptyFolder(Guard& guard, Form1& window, int line) {
     guard(line, [&] {
         showMessage(&window, QStringLiteral("There are no emails in the Folder you selected."));
@@ -86,15 +101,18 @@ void endRun(Guard& guard, Form1& window, int line) {
 
 } // namespace
 
+void Form1::abortRetrievals() {
+    if (oMail)
+        oMail->AbortProcess = true;
+    for (clsMailIMAP* session : std::as_const(runningSessions))
+        session->AbortProcess = true;
+}
+
 void Form1::PushButton10_Click() {
     Guard guard(this, QStringLiteral("in Brastovel2/19/20151/29/2015.Form1.PushButton10_Click "));
     if (guard.test(100, [&] { return RetrievalButtons::isRunning(PushButton10); })) {
         guard(102, [&] { RetrievalButtons::showIdle(PushButton10, PushButton2); });
-        guard(104, [&] {
-            // After a Disconnect during the run there is no session left to stop.
-            if (oMail)
-                oMail->AbortProcess = true;
-        });
+        guard(104, [&] { abortRetrievals(); });
         guard(106, [&] { oMail.reset(); });
         return;
     }
@@ -113,6 +131,7 @@ void Form1::PushButton10_Click() {
 
     std::shared_ptr<clsMailIMAP> session;
     if (sessionForRun(guard, *this, 120, session)) {
+        const RunningSession running(*this, *session);
         QString folder;
         guard(126, [&] {
             folder = chosenFolder(*this);
@@ -147,6 +166,7 @@ void Form1::PushButton2_Click() {
         endRun(guard, *this, 140);
         return;
     }
+    const RunningSession running(*this, *session);
     QString folder;
     qint32 count = 0;
     Form2 range(this);

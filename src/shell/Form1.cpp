@@ -56,14 +56,16 @@ Form1::~Form1() = default;
 void Form1::buildControls() {
     // Row 1: login.
     Frame5 = named<QGroupBox>("Frame5", QStringLiteral("Login"));
-    lblLabels[0] = named<QLabel>("lblLabels_0", QStringLiteral("Live ID:"));
-    lblLabels[1] = named<QLabel>("lblLabels_1", QStringLiteral("Password:"));
+    lblLabels[0] = named<QLabel>("lblLabels(0)", QStringLiteral("Live ID:"));
+    lblLabels[1] = named<QLabel>("lblLabels(1)", QStringLiteral("Password:"));
     Text1 = named<QLineEdit>("Text1");
     Combo1 = named<QComboBox>("Combo1");
     Combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     Check1 = named<QCheckBox>("Check1", QStringLiteral("Remember me"));
     Text2 = named<QLineEdit>("Text2");
     Text2->setEchoMode(QLineEdit::Password);
+    Text2->setStyleSheet(
+        QStringLiteral("lineedit-password-character: 42")); // each character as "*"
     Check2 = named<QCheckBox>("Check2", QStringLiteral("Autoconnect when software loads"));
     PushButton5 = named<QPushButton>("PushButton5", QStringLiteral("1. Connect"));
     PushButton8 = named<QPushButton>("PushButton8", QStringLiteral("Help"));
@@ -314,8 +316,7 @@ void Form1::Text3_GotFocus() {
 void Form1::closeEvent(QCloseEvent* event) {
     // Running commands stop at their next check; every setting is already stored.
     StopDownloadRequested = true;
-    if (oMail)
-        oMail->AbortProcess = true;
+    abortRetrievals();
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window != this && window->isVisible())

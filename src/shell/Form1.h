@@ -3,6 +3,7 @@
 #include "list/ListOwner.h"
 #include "shell/MousePointer.h"
 
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -87,6 +88,11 @@ public:
     std::shared_ptr<clsMailIMAP> oMail;
     bool CheckSearchActive = false;
     bool StopDownloadRequested = false;
+    // The sessions of the retrieval runs in progress, each held by its command; a run may start
+    // inside another's yield, and a Disconnect may have dropped oMail meanwhile.
+    QList<clsMailIMAP*> runningSessions;
+    // Stop: every run in progress ends after its next fetched message.
+    void abortRetrievals();
 
     // The window's IMAP component, created by Form_Load.
     MailImap& mailComponent();

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 #include <map>
@@ -159,6 +160,9 @@ void Form1Test::controlsAndLayout() {
     QCOMPARE(form->lblLabels[0]->text(), QStringLiteral("Live ID:"));
     QCOMPARE(form->lblLabels[1]->text(), QStringLiteral("Password:"));
     QCOMPARE(form->Text2->echoMode(), QLineEdit::Password);
+    QCOMPARE(form->Text2->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                             form->Text2),
+             int('*'));
     QCOMPARE(form->Combo1->count(), 4);
     QCOMPARE(form->Combo1->itemText(0), QStringLiteral("Live!ID"));
     for (int entry = 1; entry < 4; ++entry)
