@@ -1,10 +1,11 @@
 #include "shell/Form1.h"
 
+#include "commands/RequireSession.h"
+
 #include "list/MessageListView.h"
 #include "mail/MailImap.h"
 #include "mail/clsMailIMAP.h"
 #include "shell/Conversions.h"
-#include "shell/Failure.h"
 #include "shell/Guard.h"
 #include "shell/SettingsStore.h"
 
@@ -35,11 +36,7 @@ void Form1::PushButton5_Click() {
         if (!guard.test(106, [&] { return oMail != nullptr; })) {
             guard(108, [&] { oMail = newSession(); });
             session = oMail;
-            const bool failed = guard.test(110, [&] {
-                if (!session)
-                    throw Failure(QStringLiteral("Object variable or With block variable not set"));
-                return !session->Connect();
-            });
+            const bool failed = guard.test(110, [&] { return !requireSession(session).Connect(); });
             if (failed) {
                 endConnected = false;
             } else {

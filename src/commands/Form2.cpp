@@ -1,5 +1,6 @@
 #include "commands/Form2.h"
 
+#include "commands/RequireSession.h"
 #include "commands/RetrievalFlags.h"
 #include "mail/clsMailIMAP.h"
 #include "shell/Conversions.h"
@@ -12,16 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-
-clsMailIMAP& sessionOf(const std::shared_ptr<clsMailIMAP>& session) {
-    if (!session)
-        throw Failure(QStringLiteral("Object variable or With block not set"));
-    return *session;
-}
-
-} // namespace
 
 Form2::Form2(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("Form2"));
@@ -108,11 +99,11 @@ void Form2::PushButton1_Click() {
         return;
     }
     guard(108, [&] {
-        sessionOf(mailIMAP_).CurrentLocation =
+        requireSession(mailIMAP_).CurrentLocation =
             Conversions::roundToInt32(Conversions::readNumber(Text1[0]->text()));
     });
     guard(110, [&] {
-        sessionOf(mailIMAP_).MaxRecord =
+        requireSession(mailIMAP_).MaxRecord =
             Conversions::roundToInt32(Conversions::readNumber(Text1[1]->text()));
     });
     guard(112, [&] { RangeAccepted = true; });

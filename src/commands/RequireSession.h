@@ -8,6 +8,6 @@
 // The session behind a reference; a missing one fails like any unset object variable.
 inline clsMailIMAP& requireSession(const std::shared_ptr<clsMailIMAP>& session) {
     if (!session)
-        throw Failure(QStringLiteral("Object variable or With block not set"));
+        throw Failure::objectNotSet();
     return *session;
 }

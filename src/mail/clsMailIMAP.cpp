@@ -13,7 +13,7 @@ class clsMailIMAP::Binding {
 public:
     explicit Binding(clsMailIMAP& session) : session_(session) {
         if (!session.MailIMAPObject)
-            throw Failure(QStringLiteral("Object variable or With block variable not set"));
+            throw Failure::objectNotSet();
         session.MailImap1 = session.MailIMAPObject;
         abort_ = connect(session.MailImap1, &MailImap::AbortCheck, &session,
                          [&session](qint32& abort) { session.MailImap1_AbortCheck(abort); });

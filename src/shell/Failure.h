@@ -16,7 +16,12 @@ public:
 
     static Failure overflow() { return Failure(QStringLiteral("Overflow")); }
     static Failure typeMismatch() { return Failure(QStringLiteral("Type mismatch")); }
-    static Failure subscriptOutOfRange() { return Failure(QStringLiteral("Subscript out of range")); }
+    static Failure subscriptOutOfRange() {
+        return Failure(QStringLiteral("Subscript out of range"));
+    }
+    static Failure objectNotSet() {
+        return Failure(QStringLiteral("Object variable or With block variable not set"));
+    }
     static Failure invalidProcedureCall() {
         return Failure(QStringLiteral("Invalid procedure call or argument"));
     }
