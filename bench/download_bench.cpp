@@ -33,7 +33,7 @@ void measure(const char* label, SaveMethod method, const MessageListModel& list,
     const bool stop = false;
     QElapsedTimer timer;
     timer.start();
-    const Download::Outcome outcome = download.run(folder, method, stop);
+    const Download::Outcome outcome = download.run([&folder] { return folder; }, method, stop);
     const qint64 ms = timer.elapsed();
     const long peak = peakKilobytes();
     std::printf("%-15s %s  %6lld ms  %8.1f MB written  peak RSS %6.1f MB\n", label,

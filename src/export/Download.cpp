@@ -25,17 +25,17 @@ QString Download::pathOf(const QString& folder, const QString& fileName) {
     return folder + QDir::separator() + fileName;
 }
 
-Download::Outcome Download::run(const QString& folder, SaveMethod method,
+Download::Outcome Download::run(const FolderSource& folder, SaveMethod method,
                                 const bool& stopRequested) {
     if (method == SaveMethod::None)
         return Outcome::Finished;
-    if (!folderUsable(folder))
+    if (!folderUsable(folder()))
         return Outcome::Failed;
     return method == SaveMethod::SeparateFiles ? separateFiles(folder, stopRequested)
-                                               : oneFile(folder, stopRequested);
+                                               : oneFile(folder(), stopRequested);
 }
 
-Download::Outcome Download::separateFiles(const QString& folder, const bool& stopRequested) {
+Download::Outcome Download::separateFiles(const FolderSource& folder, const bool& stopRequested) {
     // The row index and the file counter are 32-bit: lists beyond 32,767 rows are saved whole.
     qint32 k = 1;
     qint32 n = 0;
@@ -56,7 +56,7 @@ Download::Outcome Download::separateFiles(const QString& folder, const bool& sto
         });
         if (!record)
             continue;
-        const std::unique_ptr<QIODevice> device = openForWriting(pathOf(folder, name));
+        const std::unique_ptr<QIODevice> device = openForWriting(pathOf(folder(), name));
         if (!device || !write(*device, MessageText::separateFile(*record)) || !close(*device))
             return Outcome::Failed;
         ++k;

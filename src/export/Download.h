@@ -37,14 +37,16 @@ public:
     std::function<void()> yield;
     DeviceFactory openDevice;
 
-    // stopRequested is read before every row; a click handled during a yield may set it.
-    Outcome run(const QString& folder, SaveMethod method, const bool& stopRequested);
+    // The output folder is read each time a file is opened, and stopRequested before every row: a
+    // click handled during a yield may change either.
+    using FolderSource = std::function<QString()>;
+    Outcome run(const FolderSource& folder, SaveMethod method, const bool& stopRequested);
 
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
 
 private:
-    Outcome separateFiles(const QString& folder, const bool& stopRequested);
+    Outcome separateFiles(const FolderSource& folder, const bool& stopRequested);
     Outcome oneFile(const QString& folder, const bool& stopRequested);
     bool folderUsable(const QString& folder);
     void tell(const QString& text);

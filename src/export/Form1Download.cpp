@@ -43,7 +43,8 @@ void Form1::PushButton7_Click() {
     else if (guard.test(140, [&] { return Option2->isChecked(); }))
         method = SaveMethod::OneFile;
     Download download(list, messageRecords(), guard, this);
-    const Download::Outcome outcome = download.run(Text3->text(), method, StopDownloadRequested);
+    const Download::Outcome outcome =
+        download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
 
     guard(156, [&] { setMousePointer(MousePointer::Default); });
     // A failed run has told its reason already; it never ends in "Done.".

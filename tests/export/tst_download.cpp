@@ -82,6 +82,7 @@ private slots:
     void stopSeenBeforeEveryRow();
     void rowWithoutRecordIsReportedAndSkipped();
     void listEmptiedDuringTheWalk();
+    void folderChangedDuringTheWalk();
 
 private:
     Download::Outcome run(Listing& listing, SaveMethod method, const QString& folder = {});
@@ -115,7 +116,8 @@ Download::Outcome TestDownload::run(Listing& listing, SaveMethod method, const Q
     download.yield = [] {};
     if (adjust)
         adjust(download);
-    return download.run(folder.isNull() ? dir->path() : folder, method, stop);
+    const QString output = folder.isNull() ? dir->path() : folder;
+    return download.run([&output] { return output; }, method, stop);
 }
 
 void TestDownload::separateFileBytes() {
@@ -357,6 +359,27 @@ void TestDownload::listEmptiedDuringTheWalk() {
     QCOMPARE(run(listing, SaveMethod::SeparateFiles), Download::Outcome::Finished);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 2);
     QVERIFY(prompter->boxes.isEmpty());
+}
+
+// The folder is read when each file is opened: a folder chosen while the walk yields takes the
+// files that follow.
+void TestDownload::folderChangedDuringTheWalk() {
+    Listing listing(3, {1, 2, 3});
+    const QTemporaryDir second;
+    QString output = dir->path();
+    Download download(listing.list, listing.records, *guard, nullptr);
+    int yields = 0;
+    download.yield = [&] {
+        if (++yields == 2)
+            output = second.path();
+    };
+    QCOMPARE(download.run([&output] { return output; }, SaveMethod::SeparateFiles, stop),
+             Download::Outcome::Finished);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("1 - 2015-02-19 Message 1.txt")});
+    QCOMPARE(QDir(second.path()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("2 - 2015-02-19 Message 2.txt"),
+                          QStringLiteral("3 - 2015-02-19 Message 3.txt")}));
 }
 
 QTEST_GUILESS_MAIN(TestDownload)
