@@ -50,7 +50,8 @@ void append(const QString& lastErrorText) {
     QFile file(filePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw Failure(file.errorString());
-    if (file.write(bytes) != bytes.size())
+    // The bytes reach the disk on flush: a full disk shows there, not in the buffered write.
+    if (file.write(bytes) != bytes.size() || !file.flush())
         throw Failure(file.errorString());
 }
 

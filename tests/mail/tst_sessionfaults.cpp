@@ -107,6 +107,13 @@ private slots:
         clsMailIMAP session;
         QVERIFY_THROWS_EXCEPTION(Failure, session.Connect());
     }
+
+    // A log that cannot take the entry (here a full disk) fails the statement that wrote it.
+    void fullDiskFailsTheLogEntry() {
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), ErrorLog::filePath()));
+        QVERIFY_THROWS_EXCEPTION(Failure, ErrorLog::append(QStringLiteral("FETCH 1 failed")));
+        QVERIFY(QFile::remove(ErrorLog::filePath()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSessionFaults)
