@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 namespace {
 
@@ -25,6 +26,8 @@ QMessageBox::Icon toQt(BoxIcon icon) {
 
 void QtPrompter::message(QWidget* parent, const MessageBoxSpec& box) {
     QMessageBox messageBox(toQt(box.icon), box.title, box.text, QMessageBox::Ok, parent);
+    // Texts carry folder names and system messages: shown as written, never read as markup.
+    messageBox.setTextFormat(Qt::PlainText);
     if (!box.detail.isEmpty())
         messageBox.setDetailedText(box.detail);
     messageBox.exec();
@@ -37,7 +40,11 @@ QString QtPrompter::input(QWidget* parent, const QString& prompt, const QString&
 }
 
 QString QtPrompter::browseForFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(parent, title, {}, QFileDialog::ShowDirsOnly);
+    // The browser starts at the desktop.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileDialog::getExistingDirectory(parent, title, desktop, QFileDialog::ShowDirsOnly);
 }
 
-int QtPrompter::showModal(QDialog& dialog) { return dialog.exec(); }
+int QtPrompter::showModal(QDialog& dialog) {
+    return dialog.exec();
+}

@@ -16,7 +16,11 @@ constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 // The store of the current user. QSettings is not movable, so callers construct it in place.
 struct Store {
     QSettings settings{QSettings::IniFormat, QSettings::UserScope, application, section};
-    Store() { settings.beginGroup(section); }
+    Store() {
+        // Only the user's own file: no machine-wide or organisation-wide file fills in a key.
+        settings.setFallbacksEnabled(false);
+        settings.beginGroup(section);
+    }
 };
 
 } // namespace
