@@ -11,6 +11,7 @@
 #include "shell/Twips.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -137,6 +138,14 @@ void Form4::Form_Load() {
             label->setAutoFillBackground(true);
         });
     }
+}
+
+void Form4::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form4::resizeEvent(QResizeEvent* event) {

@@ -53,6 +53,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The window has no cancel button: Escape does not close it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPushButton* addButton(const QString& name, const QString& caption);

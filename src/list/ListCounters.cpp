@@ -38,8 +38,11 @@ void update(ListOwner& owner, bool showZero) {
 // another command) complete before the result is taken, so the result describes the list as it
 // is after them — the same as a walk whose yields let those clicks run before the rows they
 // touch are read — and a list emptied meanwhile simply counts 0. One yield instead of one per row
-// keeps a recount cheap at 100,000 rows.
+// keeps a recount cheap at 100,000 rows. An empty list has no row to walk, so it does not yield:
+// the larger view counts its new, empty list while the main window is not yet blocked behind it.
 qint32 countChecked(ListOwner& owner) {
+    if (owner.ownedList().rowCount() == 0)
+        return 0;
     QCoreApplication::processEvents();
     return owner.ownedList().checkedCount();
 }
