@@ -5,6 +5,7 @@
 #include "mail/MimeParser.h"
 #include "mail/ModifiedUtf7.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -13,6 +14,16 @@ namespace {
 constexpr int abortPollMs = 50;
 // How long a message fetched ahead may still take to arrive after an abort.
 constexpr qint64 abortGraceMs = 2000;
+
+// Handles the window's events until the wait is over. Once the application quits (its main window
+// was closed during a call) every event loop returns at once; the wait then handles the events
+// itself, or the call could never learn that the worker has finished.
+template <class Over> void waitUntil(QEventLoop& loop, Over over) {
+    while (!over()) {
+        if (loop.exec() < 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
 } // namespace
 
 struct EtpanMailImap::Pending {
@@ -77,8 +88,7 @@ template <class Result> Result EtpanMailImap::call(std::function<Result(EtpanWor
     poll.start();
     // A handler may start another call of this component inside the wait; each call waits for
     // its own end, so the outer one returns after the inner one.
-    while (!pending.done)
-        pending.loop.exec();
+    waitUntil(pending.loop, [&pending] { return pending.done; });
     pending_.remove(callId);
     lastError_ = error;
     return result;
@@ -208,8 +218,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
             }
         });
         poll.start();
-        while (!(outcome = buffer->take(n)))
-            wait.exec();
+        waitUntil(wait, [&] { return bool(outcome = buffer->take(n)); });
         aheadWait_ = outerWait;
         aheadCallId_ = outerCallId;
     }

@@ -1,5 +1,6 @@
 // The IMAP component against a real Dovecot on loopback.
 #include "MailServer.h"
+#include "SilentListener.h"
 #include "mail/CertificateCheck.h"
 #include "mail/EtpanMailImap.h"
 
@@ -8,32 +9,7 @@
 #include <QProcess>
 #include <QTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-// A loopback port that accepts connections into its backlog and never says a word.
-class SilentListener {
-public:
-    SilentListener() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd_, 4) == 0 &&
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~SilentListener() { close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 QByteArray derOf(const QString& pemFile) {
     QProcess openssl;
