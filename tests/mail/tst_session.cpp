@@ -3,8 +3,11 @@
 #include "ScriptedPrompter.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
+#include "mail/MimeParser.h"
 #include "mail/clsMailIMAP.h"
+#include "shell/Conversions.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -172,6 +175,57 @@ private slots:
         QCOMPARE(lines.size(), 5); // two entries and the empty rest after the last line end
         QVERIFY(lines[0].endsWith(" : \r"));
         QCOMPARE(lines[1], QByteArray(52, '*') + '\r');
+    }
+
+    // Every message of the MIME corpus, listed through the server, gives the texts its file
+    // parses to; a message without a usable date is dated by the server's arrival time.
+    void listsTheCorpusAsItParses() {
+        QTemporaryDir seed;
+        const QDir corpus(QStringLiteral(QUENTARIL_TEST_DATA "/mime"));
+        const QStringList files =
+            corpus.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+        QVERIFY(QDir(seed.path()).mkpath(QStringLiteral("INBOX")));
+        for (const QString& file : files)
+            QVERIFY(QFile::copy(corpus.filePath(file), seed.filePath("INBOX/" + file)));
+        MailServer::Options options;
+        options.seedDir = seed.path();
+        const QDateTime seededAfter = QDateTime::currentDateTime().addSecs(-2);
+        MailServer corpusServer(options);
+        QVERIFY2(corpusServer.isRunning(), qPrintable(corpusServer.errorText()));
+        EtpanMailImap corpusComponent;
+        corpusComponent.setTrustedCertificates(corpusServer.caFile());
+        auto session = std::make_shared<clsMailIMAP>();
+        session->MailIMAPObject = &corpusComponent;
+        session->SSL = true;
+        session->PORT = corpusServer.port();
+        session->IMAPServer = corpusServer.host();
+        session->Username = corpusServer.user();
+        session->Password = corpusServer.password();
+
+        Listing listing;
+        record(*session, listing);
+        session->CurrentLocation = 1;
+        session->MaxRecord = qint32(files.size());
+        session->StartMailExtraction(QStringLiteral("INBOX"));
+        QCOMPARE(listing.texts.size(), files.size());
+
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const EmailObject parsed = parseEmail(readFile(corpus.filePath(files[i])), {});
+            const QStringList& listed = listing.texts[i];
+            QCOMPARE(listed[0], parsed.From);
+            QCOMPARE(listed[1], parsed.FromName);
+            QCOMPARE(listed[2], parsed.FromAddress);
+            QCOMPARE(listed[3], parsed.Subject);
+            if (parsed.Date.isValid()) {
+                QCOMPARE(listed[4], Conversions::dateTimeText(parsed.Date.toLocalTime()));
+            } else {
+                const QDateTime arrived = Conversions::readDateTimeText(listed[4]);
+                QVERIFY2(arrived >= seededAfter && arrived <= QDateTime::currentDateTime(),
+                         qPrintable(files[i] + ": " + listed[4]));
+            }
+            QCOMPARE(listed[5], parsed.PlainTextBody);
+            QCOMPARE(listed[6], parsed.HTMLTextBody);
+        }
     }
 
     void emptyRangeFetchesNothing() {
