@@ -1,10 +1,12 @@
 #include "list/MessageListView.h"
 
+#include "list/LastColumnGripHeader.h"
 #include "shell/Twips.h"
 
 #include <QHeaderView>
 
 MessageListView::MessageListView(QWidget* parent) : QTreeView(parent), model_(this) {
+    setHeader(new LastColumnGripHeader(this));
     setModel(&model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -13,6 +15,7 @@ MessageListView::MessageListView(QWidget* parent) : QTreeView(parent), model_(th
     setSortingEnabled(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setStretchLastSection(false);
     header()->setMinimumSectionSize(0);
     header()->setSectionsMovable(false);

@@ -17,7 +17,7 @@ public:
     const MessageListModel& list() const { return model_; }
 
     // Column widths in twips, column 1 first; a width of 0 hides the column until the user drags
-    // its divider.
+    // its divider (the header gives a zero-width last column a grip of its own).
     void setColumnWidthsInTwips(const std::array<int, MessageListModel::columns>& widths);
     void setColumnWidthInTwips(int column, int twips);
     int columnWidthInTwips(int column) const;

@@ -15,6 +15,7 @@ private slots:
     void userToggleRaisesItemCheckWithPosition();
     void viewsLearnOfNewRowsInBatches();
     void viewShowsHeadersAndWidthsInTwips();
+    void zeroWidthLastColumnOpensFromItsDivider();
     void recordStoreRecreatesGrowsAndFailsOutOfRange();
 };
 
@@ -113,6 +114,35 @@ void MessageListTest::viewShowsHeadersAndWidthsInTwips() {
     QCOMPARE(view.columnWidth(0), 87); // 1300 twips at 15 per pixel, rounded
     QCOMPARE(view.columnWidthInTwips(3), 1605);
     QCOMPARE(view.header()->sectionSize(5), 0);
+}
+
+void MessageListTest::zeroWidthLastColumnOpensFromItsDivider() {
+    MessageListView view;
+    view.setColumnWidthsInTwips({1300, 1300, 1600, 1600, 1600, 0});
+    view.resize(700, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QHeaderView* header = view.header();
+    QWidget* strip = header->viewport();
+    const int divider = header->sectionViewportPosition(5) - 1; // the last pixel of column 5
+    const int y = header->height() / 2;
+    const auto drag = [&](int from, int to) {
+        QTest::mousePress(strip, Qt::LeftButton, {}, {from, y});
+        QTest::mouseMove(strip, {to, y});
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, {to, y});
+    };
+
+    QTest::mouseMove(strip, {divider + 3, y});
+    QCOMPARE(header->cursor().shape(), Qt::SplitHCursor);
+    drag(divider, divider + 60);
+    QCOMPARE(header->sectionSize(5), 60);
+    QCOMPARE(header->sectionSize(4), 107);
+
+    view.setColumnWidthInTwips(6, 0); // the program's widths still apply
+    QCOMPARE(header->sectionSize(5), 0);
+    drag(divider - 2, divider + 28);
+    QCOMPARE(header->sectionSize(4), 137);
+    QCOMPARE(header->sectionSize(5), 0);
 }
 
 void MessageListTest::recordStoreRecreatesGrowsAndFailsOutOfRange() {
