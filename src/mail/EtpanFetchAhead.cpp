@@ -1,6 +1,8 @@
 // Fetching ahead on the IMAP connection: range FETCH commands of windows of messages that grow
 // with each answer up to an eighth of the buffer's limit, several commands in flight so the server
-// never waits for the next one, the raw bytes held ahead of the reader kept near the limit.
+// never waits for the next one, the raw bytes held ahead of the reader kept near the limit. A
+// range answered without some of its messages has each of them asked for again on its own, so
+// only a message the server will not give alone counts as failed.
 #include "mail/EtpanWorker.h"
 
 #include "mail/FetchAheadBuffer.h"
@@ -12,6 +14,7 @@
 #include <libetpan/libetpan.h>
 
 #include <deque>
+#include <map>
 
 namespace {
 
@@ -72,7 +75,9 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
     QElapsedTimer clock;
     clock.start();
     std::deque<Window> inFlight;
-    std::deque<std::pair<quint32, quint32>> again; // throttled windows, to be sent once more
+    // Windows to send once more, lowest first: throttled ones, and each number a range came
+    // back without.
+    std::map<quint32, quint32> again;
     quint32 next = first;
     quint32 count = firstWindow;
     qint64 bytesArrived = 0;
@@ -101,7 +106,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
                clock.elapsed() >= quietUntilMs && (!again.empty() || next <= last)) {
             Window w;
             if (!again.empty()) {
-                std::tie(w.first, w.last) = again.front();
+                std::tie(w.first, w.last) = *again.begin();
             } else {
                 // One window holds at most an eighth of the limit, however small its messages;
                 // winding down, only the message the reader waits for is asked for.
@@ -126,7 +131,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             w.tag = lastTag;
             inFlight.push_back(w);
             if (!again.empty())
-                again.pop_front();
+                again.erase(again.begin());
             else
                 next = w.last + 1;
         }
@@ -171,7 +176,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         const QString said = serverText();
         const std::optional<int> backoff = ok ? std::nullopt : throttleBackoffMs(said);
         if (backoff && ++throttled < maxThrottledAnswers) {
-            again.emplace_back(w.first, w.last);
+            again.emplace(w.first, w.last);
             quietUntilMs = clock.elapsed() + *backoff;
             continue;
         }
@@ -181,6 +186,12 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         for (quint32 n = w.first; n <= w.last; ++n) {
             if (arrived_.contains(n))
                 continue;
+            // The answer may be about another message of the range; a throttled one given up on
+            // is not.
+            if (w.first != w.last && !backoff) {
+                again.emplace(n, n);
+                continue;
+            }
             const QString number = QStringLiteral("FETCH %1").arg(n);
             buffer.fail(n, ok ? number + QStringLiteral(" failed: the server sent no message")
                               : number + QStringLiteral(" failed, server replied: ") + said);

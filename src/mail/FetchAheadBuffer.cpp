@@ -88,9 +88,10 @@ bool FetchAheadBuffer::windingDown() const {
     return windingDown_;
 }
 
-// A message larger than the limit is still fetched, alone.
+// A message larger than the limit is still fetched, alone. So is the one the reader takes next
+// when it comes after messages held, asked for again: nothing held can go before it arrives.
 bool FetchAheadBuffer::roomFor(quint32 first, qint64 bytes) const {
-    return (heldBytes_ + bytes <= byteLimit_ || heldBytes_ == 0) &&
+    return (heldBytes_ + bytes <= byteLimit_ || heldBytes_ == 0 || first == nextWanted_) &&
            (!windingDown_ || first <= nextWanted_);
 }
 

@@ -1,5 +1,5 @@
 // Fetching ahead against a scripted server playing what a real one will not: throttle answers,
-// a slow link, a server that stops answering.
+// a refused range, a slow link, a server that stops answering.
 #include "ScriptedImapServer.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
@@ -46,6 +46,11 @@ QByteArray served(const QByteArray& tag, const QByteArray& command) {
     return out + tag + " OK Fetch completed\r\n";
 }
 
+struct Run {
+    QStringList events; // id and the seven texts of each event
+    QStringList log;    // the error-log entries without their time
+};
+
 QString subjectOf(const std::unique_ptr<EmailObject>& email) {
     return email ? email->Subject : QStringLiteral("(none)");
 }
@@ -63,6 +68,39 @@ class TestFetchAheadFaults : public QObject {
         QCOMPARE(imap.Connect(QStringLiteral("127.0.0.1")), 1);
         QCOMPARE(imap.Login(QStringLiteral("user"), QStringLiteral("secret")), 1);
         QCOMPARE(imap.SelectMailbox(QStringLiteral("INBOX")), 1);
+    }
+
+    // Lists the whole folder through a session, as the window does.
+    Run list(const ScriptedImapServer& server, bool fetchAhead) {
+        EtpanMailImap imap;
+        imap.setFetchAhead(fetchAhead);
+        auto session = std::make_shared<clsMailIMAP>();
+        session->MailIMAPObject = &imap;
+        session->SSL = false;
+        session->PORT = server.port();
+        session->IMAPServer = QStringLiteral("127.0.0.1");
+        session->Username = QStringLiteral("user");
+        session->Password = QStringLiteral("secret");
+        Run run;
+        connect(session.get(), &clsMailIMAP::MailExtractListing, this,
+                [&run](const QString& from, const QString& name, const QString& address,
+                       const QString& subject, const QString& date, const QString& plain,
+                       const QString& html, qint32 id) {
+                    run.events.append(QStringList{QString::number(id), subject, from, name, address,
+                                                  date, plain, html}
+                                          .join(QLatin1Char(' ')));
+                });
+        QFile::remove(ErrorLog::filePath());
+        session->CurrentLocation = 1;
+        session->MaxRecord = messageCount;
+        session->StartMailExtraction(QStringLiteral("INBOX"));
+        QFile log(ErrorLog::filePath());
+        if (log.open(QIODevice::ReadOnly))
+            for (const QString& entry :
+                 QString::fromUtf8(log.readAll()).split(QLatin1Char('*'), Qt::SkipEmptyParts))
+                if (!entry.trimmed().isEmpty())
+                    run.log.append(entry.section(QStringLiteral(" : "), 1, -1).trimmed());
+        return run;
     }
 
 private slots:
@@ -86,36 +124,37 @@ private slots:
                            " Request is throttled. Suggested Backoff Time: 30 ms\r\n";
                 return served(tag, command);
             }));
-        EtpanMailImap imap;
-        imap.setFetchAhead(fetchAhead);
-        auto session = std::make_shared<clsMailIMAP>();
-        session->MailIMAPObject = &imap;
-        session->SSL = false;
-        session->PORT = server.port();
-        session->IMAPServer = QStringLiteral("127.0.0.1");
-        session->Username = QStringLiteral("user");
-        session->Password = QStringLiteral("secret");
-        QStringList subjects;
-        connect(session.get(), &clsMailIMAP::MailExtractListing, this,
-                [&subjects](const QString&, const QString&, const QString&, const QString& subject,
-                            const QString&, const QString&, const QString&, qint32 id) {
-                    subjects.append(QStringLiteral("%1 %2").arg(id).arg(subject));
-                });
-        QFile::remove(ErrorLog::filePath());
-        session->CurrentLocation = 1;
-        session->MaxRecord = messageCount;
-        session->StartMailExtraction(QStringLiteral("INBOX"));
+        const Run run = list(server, fetchAhead);
 
-        QStringList expected;
+        QCOMPARE(run.events.size(), messageCount);
         for (int n = 1; n <= messageCount; ++n)
-            expected.append(QStringLiteral("%1 Message %1").arg(n));
-        QCOMPARE(subjects, expected);
-        QFile log(ErrorLog::filePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray logText = log.readAll();
-        QCOMPARE(logText.count(" : \r\n"), messageCount); // one empty entry per message
+            QVERIFY(run.events.value(n - 1).startsWith(QStringLiteral("%1 Message %1 ").arg(n)));
+        QCOMPARE(run.log, QStringList(messageCount, QString()));
         for (auto i = attempts.cbegin(); i != attempts.cend(); ++i)
             QVERIFY2(i.value() == 3, i.key().constData());
+    }
+
+    // A range the server refuses at message 3, after sending the messages before it: every other
+    // message of the range is still listed, and message 3 fails with the server's own words.
+    void refusedRangeListsWhatOneAtATimeLists() {
+        ScriptedImapServer server(script([](const QByteArray& tag, const QByteArray& command) {
+            const QList<QByteArray> set = command.split(' ').value(1).split(':');
+            const int first = set.first().toInt();
+            if (first > 3 || set.last().toInt() < 3)
+                return served(tag, command);
+            QByteArray out;
+            for (int n = first; n < 3; ++n)
+                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
+            return out + tag + " NO [UNAVAILABLE] message 3 cannot be read\r\n";
+        }));
+        const Run alone = list(server, false);
+        const Run ahead = list(server, true);
+
+        QCOMPARE(alone.events.size(), messageCount - 1);
+        QVERIFY(alone.log.contains(
+            QStringLiteral("FETCH 3 failed, server replied: message 3 cannot be read")));
+        QCOMPARE(ahead.events, alone.events);
+        QCOMPARE(ahead.log, alone.log);
     }
 
     // Stop while the message asked for is on its way over a slow link: it still arrives, nothing
