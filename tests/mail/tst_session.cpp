@@ -37,15 +37,20 @@ class TestSession : public QObject {
     EtpanMailImap* component = nullptr;
     QTemporaryDir logDir;
 
-    std::shared_ptr<clsMailIMAP> newSession(const QString& password = {}) {
+    // A session on component, logging in to on as its user (with password if one is given).
+    static std::shared_ptr<clsMailIMAP> sessionOn(const MailServer& on, MailImap* component,
+                                                  const QString& password = {}) {
         auto session = std::make_shared<clsMailIMAP>();
         session->MailIMAPObject = component;
         session->SSL = true;
-        session->PORT = server->port();
-        session->IMAPServer = server->host();
-        session->Username = server->user();
-        session->Password = password.isNull() ? server->password() : password;
+        session->PORT = on.port();
+        session->IMAPServer = on.host();
+        session->Username = on.user();
+        session->Password = password.isNull() ? on.password() : password;
         return session;
+    }
+    std::shared_ptr<clsMailIMAP> newSession(const QString& password = {}) {
+        return sessionOn(*server, component, password);
     }
 
     static void record(clsMailIMAP& session, Listing& listing) {
@@ -194,13 +199,7 @@ private slots:
         QVERIFY2(corpusServer.isRunning(), qPrintable(corpusServer.errorText()));
         EtpanMailImap corpusComponent;
         corpusComponent.setTrustedCertificates(corpusServer.caFile());
-        auto session = std::make_shared<clsMailIMAP>();
-        session->MailIMAPObject = &corpusComponent;
-        session->SSL = true;
-        session->PORT = corpusServer.port();
-        session->IMAPServer = corpusServer.host();
-        session->Username = corpusServer.user();
-        session->Password = corpusServer.password();
+        auto session = sessionOn(corpusServer, &corpusComponent);
 
         Listing listing;
         record(*session, listing);
