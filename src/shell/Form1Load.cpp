@@ -76,11 +76,12 @@ void Form1::Form_Load() {
         });
     }
 
-    guard(124, [&] { Text1->setText(setting("User")); });
-    guard(126, [&] { Text2->setText(setting("Password")); });
-    guard(128, [&] { Text3->setText(setting("Folder")); });
+    guard(124, [&] { SetBoxText(Text1, setting("User")); });
+    guard(126, [&] { SetBoxText(Text2, setting("Password")); });
+    guard(128, [&] { SetBoxText(Text3, setting("Folder")); });
     guard(130, [&] {
-        Text3->setText(SettingsStore::Read(QStringLiteral("Folder"), DesktopPathWithSeparator()));
+        SetBoxText(Text3,
+                   SettingsStore::Read(QStringLiteral("Folder"), DesktopPathWithSeparator()));
     });
 
     if (guard.test(132, [&] { return setting("Option") == QStringLiteral("2"); }))
@@ -101,8 +102,8 @@ void Form1::Form_Load() {
 
     if (guard.test(166, [&] { return Conversions::toInt16(setting("StayConnected", "0")) != 0; })) {
         guard(168, [&] { Check1->setChecked(true); });
-        guard(170, [&] { Text1->setText(setting("User")); });
-        guard(172, [&] { Text2->setText(setting("Password")); });
+        guard(170, [&] { SetBoxText(Text1, setting("User")); });
+        guard(172, [&] { SetBoxText(Text2, setting("Password")); });
     } else {
         guard(176, [&] { Check1->setChecked(false); });
         guard(178, [&] { Text1->setText(QString()); });
@@ -161,7 +162,7 @@ void Form1::PushButton1_Click() {
     QString path;
     guard(100, [&] { path = BrowseForFolder(this, QStringLiteral("Select Folder")); });
     if (guard.test(102, [&] { return !path.isEmpty(); })) {
-        guard(104, [&] { Text3->setText(path); });
+        guard(104, [&] { SetBoxText(Text3, path); });
         guard(106, [&] { SettingsStore::Save(QStringLiteral("Folder"), path); });
     }
 }

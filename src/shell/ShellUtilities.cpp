@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
@@ -73,6 +74,11 @@ bool FileExists(const QString& path) {
         return false;
     const QFileInfo info(path);
     return info.exists() && info.lastModified().isValid();
+}
+
+void SetBoxText(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    box->setCursorPosition(0);
 }
 
 void CentreWindow(QWidget* window) {

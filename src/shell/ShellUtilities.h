@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 #include <QString>
 
+class QLineEdit;
 class QWidget;
 
 // Small services the windows share: folders, files, window placement and colours.
@@ -25,6 +26,10 @@ QString DesktopPathWithSeparator();
 
 // True when the modification time of path can be read (folders count); false on any failure.
 bool FileExists(const QString& path);
+
+// Sets a text box's text and shows it from its first character, as a text box does when its text
+// is assigned (Qt would leave the caret at the end, scrolling a long text's start out of view).
+void SetBoxText(QLineEdit* box, const QString& text);
 
 // Places window in the middle of its screen.
 void CentreWindow(QWidget* window);

@@ -254,6 +254,8 @@ void Form1Test::restoresEveryKey() {
     QCOMPARE(form->Text1->text(), QStringLiteral("alex"));
     QCOMPARE(form->Text2->text(), QStringLiteral("s3cret"));
     QCOMPARE(form->Text3->text(), QStringLiteral("/srv/mail out"));
+    for (const QLineEdit* box : {form->Text1, form->Text2, form->Text3})
+        QCOMPARE(box->cursorPosition(), 0); // shown from the start, as assigned
     QVERIFY(form->Option2->isChecked());
     QVERIFY(form->Check1->isChecked());
     QVERIFY(form->Check2->isEnabled());
