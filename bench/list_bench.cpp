@@ -24,11 +24,7 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
 
     QTemporaryDir work;
-    if (!MailServer::generate(seedInbox(work.path()), count)) {
-        std::fprintf(stderr, "could not generate the messages\n");
-        return 1;
-    }
-    const std::unique_ptr<MailServer> started = startBenchServer(work.path());
+    const std::unique_ptr<MailServer> started = startGeneratedBenchServer(work.path(), count);
     if (!started)
         return 1;
     MailServer& server = *started;
