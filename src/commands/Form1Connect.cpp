@@ -1,7 +1,6 @@
 #include "shell/Form1.h"
 
 #include "commands/RequireSession.h"
-
 #include "list/MessageListView.h"
 #include "mail/MailImap.h"
 #include "mail/clsMailIMAP.h"

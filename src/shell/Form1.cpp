@@ -64,8 +64,8 @@ void Form1::buildControls() {
     Check1 = named<QCheckBox>("Check1", QStringLiteral("Remember me"));
     Text2 = named<QLineEdit>("Text2");
     Text2->setEchoMode(QLineEdit::Password);
-    Text2->setStyleSheet(
-        QStringLiteral("lineedit-password-character: 42")); // each character as "*"
+    // Each character shows as "*".
+    Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Check2 = named<QCheckBox>("Check2", QStringLiteral("Autoconnect when software loads"));
     PushButton5 = named<QPushButton>("PushButton5", QStringLiteral("1. Connect"));
     PushButton8 = named<QPushButton>("PushButton8", QStringLiteral("Help"));
