@@ -2,10 +2,10 @@
 // Usage: download_bench [folder]   (a temporary folder when none is given)
 
 #include "PeakMemory.h"
+#include "base/Guard.h"
 #include "export/Download.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
-#include "shell/Guard.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,10 +7,10 @@
 #include "MailServer.h"
 #include "PeakMemory.h"
 #include "ScriptedPrompter.h"
+#include "app/Form1.h"
+#include "base/SettingsStore.h"
 #include "list/MessageListView.h"
 #include "mail/ErrorLog.h"
-#include "shell/Form1.h"
-#include "shell/SettingsStore.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,13 +2,13 @@
 // through the listing handler (one yield each), one check-box click with its counter update, and
 // Check All. Run under the offscreen platform: QT_QPA_PLATFORM=offscreen ./list_ops_bench [rows]
 
+#include "base/Conversions.h"
 #include "list/ListCounters.h"
 #include "list/ListOwner.h"
 #include "list/ListingHandler.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 #include "list/SelectionCommands.h"
-#include "shell/Conversions.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 #include "commands/Form2.h"
 
+#include "base/Conversions.h"
+#include "base/Guard.h"
+#include "base/MousePointer.h"
+#include "base/Prompter.h"
+#include "base/ShellUtilities.h"
 #include "commands/RequireSession.h"
 #include "commands/RetrievalFlags.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/Conversions.h"
-#include "shell/Guard.h"
-#include "shell/MousePointer.h"
-#include "shell/Prompter.h"
-#include "shell/ShellUtilities.h"
 
 #include <QGridLayout>
 #include <QLabel>

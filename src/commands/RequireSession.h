@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Failure.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/Failure.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "commands/RetrievalButtons.h"
 
-#include "shell/Twips.h"
+#include "base/Twips.h"
 
 #include <QPushButton>
 

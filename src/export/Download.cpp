@@ -1,12 +1,12 @@
 #include "export/Download.h"
 
+#include "base/Guard.h"
+#include "base/Prompter.h"
 #include "export/Clock.h"
 #include "export/FileNameRule.h"
 #include "export/MessageText.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
-#include "shell/Guard.h"
-#include "shell/Prompter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,14 +1,14 @@
 #include "list/Form4.h"
 
+#include "base/Guard.h"
+#include "base/MousePointer.h"
+#include "base/Prompter.h"
+#include "base/ShellUtilities.h"
+#include "base/Twips.h"
 #include "list/Form4Layout.h"
 #include "list/ListCounters.h"
 #include "list/MessageListView.h"
 #include "list/SelectionCommands.h"
-#include "shell/Guard.h"
-#include "shell/MousePointer.h"
-#include "shell/Prompter.h"
-#include "shell/ShellUtilities.h"
-#include "shell/Twips.h"
 
 #include <QApplication>
 #include <QKeyEvent>

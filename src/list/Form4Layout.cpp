@@ -1,6 +1,6 @@
 #include "list/Form4Layout.h"
 
-#include "shell/Conversions.h"
+#include "base/Conversions.h"
 
 namespace {
 

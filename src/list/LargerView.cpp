@@ -1,9 +1,9 @@
 #include "list/LargerView.h"
 
+#include "base/Guard.h"
 #include "list/Form4.h"
 #include "list/ListCounters.h"
 #include "list/MessageListView.h"
-#include "shell/Guard.h"
 
 #include <memory>
 

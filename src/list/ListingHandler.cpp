@@ -1,9 +1,9 @@
 #include "list/ListingHandler.h"
 
+#include "base/Conversions.h"
+#include "base/Guard.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
-#include "shell/Conversions.h"
-#include "shell/Guard.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "list/MessageListModel.h"
 
-#include "shell/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "list/MessageListView.h"
 
+#include "base/Twips.h"
 #include "list/LastColumnGripHeader.h"
-#include "shell/Twips.h"
 
 #include <QHeaderView>
 

@@ -1,6 +1,6 @@
 #include "list/RecordStore.h"
 
-#include "shell/Failure.h"
+#include "base/Failure.h"
 
 void RecordStore::recreate(int maxRecord) {
     records_.clear();

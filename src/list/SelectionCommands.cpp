@@ -1,10 +1,10 @@
 #include "list/SelectionCommands.h"
 
+#include "base/Guard.h"
+#include "base/Prompter.h"
 #include "list/ListCounters.h"
 #include "list/ListOwner.h"
 #include "list/MessageListModel.h"
-#include "shell/Guard.h"
-#include "shell/Prompter.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #include "mail/ErrorLog.h"
 
-#include "shell/Conversions.h"
-#include "shell/Failure.h"
+#include "base/Conversions.h"
+#include "base/Failure.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,10 +1,10 @@
 #include "mail/clsMailIMAP.h"
 
+#include "base/Conversions.h"
+#include "base/Failure.h"
+#include "base/Prompter.h"
 #include "mail/ErrorLog.h"
 #include "mail/MailImap.h"
-#include "shell/Conversions.h"
-#include "shell/Failure.h"
-#include "shell/Prompter.h"
 
 #include <QCoreApplication>
 

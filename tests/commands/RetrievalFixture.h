@@ -2,11 +2,11 @@
 
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
+#include "app/Form1.h"
+#include "base/SettingsStore.h"
 #include "list/MessageListModel.h"
 #include "list/MessageListView.h"
 #include "mail/ErrorLog.h"
-#include "shell/Form1.h"
-#include "shell/SettingsStore.h"
 
 #include <QComboBox>
 #include <QLineEdit>

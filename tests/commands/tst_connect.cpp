@@ -1,11 +1,11 @@
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
 
+#include "app/Form1.h"
+#include "base/SettingsStore.h"
+#include "base/ShellUtilities.h"
 #include "list/MessageListView.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/Form1.h"
-#include "shell/SettingsStore.h"
-#include "shell/ShellUtilities.h"
 
 #include <QCheckBox>
 #include <QComboBox>

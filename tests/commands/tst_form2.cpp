@@ -1,8 +1,8 @@
 #include "ScriptedPrompter.h"
+#include "base/ErrorReport.h"
 #include "commands/Form2.h"
 #include "commands/RetrievalFlags.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/ErrorReport.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "FailDevice.h"
 #include "FixedClock.h"
 #include "ScriptedPrompter.h"
+#include "base/Guard.h"
 #include "export/Download.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
-#include "shell/Guard.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "FixedClock.h"
 #include "ScriptedPrompter.h"
+#include "app/Form1.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
-#include "shell/Form1.h"
 
 #include <QDir>
 #include <QLineEdit>

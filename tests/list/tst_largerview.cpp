@@ -1,10 +1,10 @@
 #include "ScriptedPrompter.h"
+#include "app/Form1.h"
+#include "base/Twips.h"
 #include "list/Form4.h"
 #include "list/Form4Layout.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
-#include "shell/Form1.h"
-#include "shell/Twips.h"
 
 #include <QLabel>
 #include <QPushButton>

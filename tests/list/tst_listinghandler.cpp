@@ -1,8 +1,8 @@
 #include "ListFixture.h"
 #include "ScriptedPrompter.h"
+#include "base/Conversions.h"
 #include "list/ListingHandler.h"
 #include "list/RecordStore.h"
-#include "shell/Conversions.h"
 
 #include <QLineEdit>
 #include <QTest>

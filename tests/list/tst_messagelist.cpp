@@ -1,6 +1,6 @@
+#include "base/Failure.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
-#include "shell/Failure.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

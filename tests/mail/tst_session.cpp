@@ -1,11 +1,11 @@
 // The mail session against a real Dovecot on loopback.
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
+#include "base/Conversions.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
 #include "mail/MimeParser.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/Conversions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The mail session with a component that fails where a real server would not.
 #include "FakeMailImap.h"
 #include "ScriptedPrompter.h"
+#include "base/Failure.h"
 #include "mail/ErrorLog.h"
 #include "mail/clsMailIMAP.h"
-#include "shell/Failure.h"
 
 #include <QElapsedTimer>
 #include <QFile>

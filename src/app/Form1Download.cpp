@@ -1,0 +1,55 @@
+#include "app/Form1.h"
+#include "base/Guard.h"
+#include "base/Prompter.h"
+#include "export/Download.h"
+#include "list/MessageListView.h"
+#include "list/RecordStore.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+// "3. Start Downloading": saves the checked rows as text files in the folder of Text3. While it
+// runs the same button reads "Stop Downloading", and a click on it stops the run before its next
+// row. Statements 122 to 152 are the walk in Download.cpp.
+void Form1::PushButton7_Click() {
+    const QString startCaption = QStringLiteral("3. Start Downloading");
+    const QString stopCaption = QStringLiteral("Stop Downloading");
+    Guard guard(this, QStringLiteral("in Brastovel2/19/201512/22/2014.Form1.PushButton7_Click "));
+    MessageListModel& list = ListView1->list();
+
+    if (guard.test(100, [&] { return list.count() == 0; }))
+        return;
+    if (guard.test(102, [&] { return PushButton7->text() == stopCaption; })) {
+        guard(104, [&] { StopDownloadRequested = true; });
+        guard(106, [&] { setMousePointer(MousePointer::Default); });
+        guard(108, [&] { PushButton7->setText(startCaption); });
+        return;
+    }
+    if (guard.test(110, [&] { return CountChecked() == 0; })) {
+        guard(112, [&] {
+            showMessage(this, QStringLiteral("Please select at least 1 message!"),
+                        BoxIcon::Exclamation);
+        });
+        return;
+    }
+    guard(114, [&] { StopDownloadRequested = false; });
+    guard(116, [&] { PushButton7->setText(stopCaption); });
+    guard(118, [&] { setMousePointer(MousePointer::Hourglass); });
+
+    SaveMethod method = SaveMethod::None;
+    if (guard.test(120, [&] { return Option1->isChecked(); }))
+        method = SaveMethod::SeparateFiles;
+    else if (guard.test(140, [&] { return Option2->isChecked(); }))
+        method = SaveMethod::OneFile;
+    Download download(list, messageRecords(), guard, this);
+    const Download::Outcome outcome =
+        download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
+
+    guard(156, [&] { setMousePointer(MousePointer::Default); });
+    // A failed run has told its reason already; it never ends in "Done.".
+    if (outcome != Download::Outcome::Failed &&
+        guard.test(158, [&] { return !StopDownloadRequested; }))
+        guard(158, [&] { showMessage(this, QStringLiteral("Done.")); });
+    guard(160, [&] { PushButton7->setText(startCaption); });
+}

@@ -1,0 +1,19 @@
+#include "app/Form1.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QIcon>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Vantrello"));
+    QApplication::setApplicationName(QStringLiteral("Quentaril"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quentaril.svg")));
+
+    Form1 window;
+    window.openAddress = [](const QUrl& address) { QDesktopServices::openUrl(address); };
+    QObject::connect(&window, &Form1::closed, &app, &QCoreApplication::quit);
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

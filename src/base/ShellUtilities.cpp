@@ -1,0 +1,110 @@
+#include "base/ShellUtilities.h"
+
+#include "base/Failure.h"
+#include "base/Prompter.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+QString& programFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+void paintButtonFace(QWidget* widget, const QColor& face) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, face);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// The window itself, then every option button, check box, frame and label on it.
+void paintWithButtonFace(QWidget* window) {
+    const QColor face = window->palette().color(QPalette::Button);
+    paintButtonFace(window, face);
+    const auto children = window->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
+            qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
+            paintButtonFace(child, face);
+    }
+}
+
+} // namespace
+
+QString ProgramFolder() {
+    const QString& folder = programFolderOverride();
+    return folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+}
+
+void SetProgramFolder(const QString& folder) {
+    programFolderOverride() = folder;
+}
+
+QString BrowseForFolder(QWidget* owner, const QString& title) {
+    const QString chosen = Prompter::current().browseForFolder(owner, title);
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+}
+
+QString SpecialFolderPath(QStandardPaths::StandardLocation folder) {
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(folder));
+}
+
+QString DesktopPathWithSeparator() {
+    const QString desktop = SpecialFolderPath(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty())
+        throw Failure(QStringLiteral("The desktop folder could not be found."));
+    return desktop + QDir::separator();
+}
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+void SetBoxText(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
+void CentreWindow(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    const double left = area.x() + (area.width() - size.width()) / 2.0;
+    const double top = area.y() + (area.height() - size.height()) / 2.0;
+    window->move(static_cast<int>(left), static_cast<int>(top));
+}
+
+void ApplyDialogColours(QWidget* window) {
+    paintWithButtonFace(window);
+}
+
+QString SkinFilePath() {
+    return QDir::toNativeSeparators(ProgramFolder() + QStringLiteral("/x/o.cjs"));
+}
+
+void ApplyMainSkin(QWidget* window) {
+    QFile skin(SkinFilePath());
+    if (!skin.exists())
+        return;
+    paintWithButtonFace(window);
+    if (skin.open(QIODevice::ReadOnly | QIODevice::Text))
+        window->setStyleSheet(QString::fromUtf8(skin.readAll()));
+}

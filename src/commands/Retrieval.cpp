@@ -1,0 +1,201 @@
+#include "commands/Retrieval.h"
+
+#include "base/Guard.h"
+#include "base/Prompter.h"
+#include "base/ThrottledPaint.h"
+#include "commands/Form2.h"
+#include "commands/RequireSession.h"
+#include "commands/RetrievalButtons.h"
+#include "commands/RetrievalFlags.h"
+#include "commands/RetrievalOwner.h"
+#include "list/MessageListView.h"
+#include "list/RecordStore.h"
+#include "mail/clsMailIMAP.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+// Get All Emails, Get Some Emails and Stop.
+
+namespace {
+
+bool notConnected(Guard& guard, RetrievalOwner& owner, int line) {
+    if (!guard.test(line,
+                    [&] { return owner.connectButton()->text() == QLatin1String("1. Connect"); }))
+        return false;
+    guard(line + 2, [&] {
+        showMessage(owner.retrievalWindow(),
+                    QStringLiteral("Please connect first (Step 1) before using this feature."));
+    });
+    return true;
+}
+
+void showRunning(Guard& guard, RetrievalOwner& owner, int line) {
+    guard(line, [&] {
+        owner.setMousePointer(MousePointer::Hourglass);
+        RetrievalButtons::showRunning(owner.getAllButton(), owner.getSomeButton());
+    });
+}
+
+// The window's session, or a new one logged in from the login fields; false when the new one
+// could not log in. The command holds the session until it ends: a Stop or Disconnect clicked in
+// one of its yields only drops the window's reference.
+bool sessionForRun(Guard& guard, RetrievalOwner& owner, int line,
+                   std::shared_ptr<clsMailIMAP>& session) {
+    session = owner.currentSession();
+    if (session)
+        return true;
+    guard(line, [&] {
+        session = owner.newSession();
+        owner.currentSession() = session;
+        SkipDoneMessage = false;
+    });
+    if (guard.test(line + 2, [&] { return !requireSession(session).Connect(); })) {
+        guard(line + 4, [&] { SkipDoneMessage = true; });
+        return false;
+    }
+    return true;
+}
+
+// Registers a run's session with its window while the command holds it.
+class RunningSession {
+public:
+    RunningSession(RetrievalOwner& owner, clsMailIMAP& session) : owner_(owner), session_(session) {
+        owner_.retrievalRuns().append(&session_);
+    }
+    ~RunningSession() { owner_.retrievalRuns().removeOne(&session_); }
+    RunningSession(const RunningSession&) = delete;
+    RunningSession& operator=(const RunningSession&) = delete;
+
+private:
+    RetrievalOwner& owner_;
+    clsMailIMAP& session_;
+};
+
+void showEmptyFolder(Guard& guard, RetrievalOwner& owner, int line) {
+    guard(line, [&] {
+        showMessage(owner.retrievalWindow(),
+                    QStringLiteral("There are no emails in the Folder you selected."));
+    });
+    guard(line + 2, [&] { SkipDoneMessage = true; });
+}
+
+void endRun(Guard& guard, RetrievalOwner& owner, int line) {
+    guard(line, [&] { owner.currentSession().reset(); });
+    guard(line + 2, [&] {
+        owner.setStatusText(QStringLiteral("Progress Bar"));
+        owner.progressBar()->setValue(0);
+    });
+    guard(line + 4, [&] { owner.setMousePointer(MousePointer::Default); });
+    guard(line + 6,
+          [&] { RetrievalButtons::showIdle(owner.getAllButton(), owner.getSomeButton()); });
+    if (guard.test(line + 8, [&] { return !SkipDoneMessage; }))
+        guard(line + 10, [&] { showMessage(owner.retrievalWindow(), QStringLiteral("Done.")); });
+}
+
+} // namespace
+
+namespace Retrieval {
+
+void abortAll(RetrievalOwner& owner) {
+    if (const std::shared_ptr<clsMailIMAP>& session = owner.currentSession())
+        session->AbortProcess = true;
+    for (clsMailIMAP* session : std::as_const(owner.retrievalRuns()))
+        session->AbortProcess = true;
+}
+
+void getAll(RetrievalOwner& owner, Guard& guard) {
+    if (guard.test(100, [&] { return RetrievalButtons::isRunning(owner.getAllButton()); })) {
+        guard(102,
+              [&] { RetrievalButtons::showIdle(owner.getAllButton(), owner.getSomeButton()); });
+        guard(104, [&] { abortAll(owner); });
+        guard(106, [&] { owner.currentSession().reset(); });
+        return;
+    }
+    if (notConnected(guard, owner, 108))
+        return;
+    showRunning(guard, owner, 112);
+    guard(114, [&] {
+        owner.messageList()->list().clear();
+        owner.messageList()->setSortingEnabled(false);
+    });
+    guard(116, [&] { owner.UpdateCounters(true); });
+    guard(118, [&] {
+        owner.checkSearchActive() = false;
+        SkipDoneMessage = false;
+    });
+
+    std::shared_ptr<clsMailIMAP> session;
+    if (sessionForRun(guard, owner, 120, session)) {
+        const RunningSession running(owner, *session);
+        QString folder;
+        guard(126, [&] {
+            folder = owner.chosenFolder();
+            session->CurrentLocation = 1;
+            session->MaxRecord = session->GetTotalMessage(folder);
+        });
+        if (guard.test(128, [&] { return session->MaxRecord > 0; })) {
+            guard(130, [&] { messageRecords().recreate(session->MaxRecord); });
+            guard(132, [&] {
+                const ThrottledPaint progress(owner.progressBar());
+                session->StartMailExtraction(folder);
+            });
+        } else {
+            showEmptyFolder(guard, owner, 134);
+        }
+        guard(138, [&] { owner.UpdateCounters(false); });
+    }
+    endRun(guard, owner, 140);
+}
+
+void getSome(RetrievalOwner& owner, Guard& guard) {
+    if (notConnected(guard, owner, 100))
+        return;
+    showRunning(guard, owner, 104);
+    guard(106, [&] { owner.messageList()->list().clear(); });
+
+    std::shared_ptr<clsMailIMAP> session;
+    if (!sessionForRun(guard, owner, 108, session)) {
+        // The list was emptied above: its counters must not go on showing the old rows.
+        guard(114, [&] { owner.UpdateCounters(true); });
+        endRun(guard, owner, 140);
+        return;
+    }
+    const RunningSession running(owner, *session);
+    QString folder;
+    qint32 count = 0;
+    Form2 range(owner.retrievalWindow());
+    guard(116, [&] {
+        folder = owner.chosenFolder();
+        range.setMailIMAP(session);
+        range.setMaxMessage(session->GetTotalMessage(folder));
+    });
+    guard(118, [&] { count = session->GetTotalMessage(folder); });
+    if (guard.test(120, [&] { return !(count > 0); })) {
+        showEmptyFolder(guard, owner, 122);
+    } else {
+        guard(126, [&] { range.showModal(); });
+        if (guard.test(128, [&] { return !RangeAccepted; })) {
+            guard(130, [&] { owner.UpdateCounters(true); });
+            endRun(guard, owner, 140);
+            return;
+        }
+        guard(132, [&] {
+            owner.messageList()->list().clear();
+            owner.UpdateCounters(true);
+            SkipDoneMessage = false;
+        });
+        guard(134, [&] { messageRecords().recreate(session->MaxRecord); });
+        guard(136, [&] {
+            const ThrottledPaint progress(owner.progressBar());
+            session->StartMailExtraction(folder);
+        });
+    }
+    guard(138, [&] {
+        owner.UpdateCounters(false);
+        owner.checkSearchActive() = false;
+    });
+    endRun(guard, owner, 140);
+}
+
+} // namespace Retrieval
