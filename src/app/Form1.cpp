@@ -22,6 +22,7 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -202,18 +203,31 @@ void Form1::buildControls() {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scrollArea_);
+    sizeToDesign();
+}
+
+// The design layout at its natural size, with room for a vertical scroll bar beside it so that a
+// window cut to a low screen scrolls only up and down.
+void Form1::sizeToDesign() {
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QWidget* content = scrollArea_->widget();
+    // A low window scrolls the whole design layout rather than squeezing it.
+    content->setMinimumHeight(0);
+    content->setMinimumHeight(content->sizeHint().height());
     setMinimumWidth(content->minimumSizeHint().width() + scrollBar);
-    resize(designSize());
+    resize(content->sizeHint() + QSize(scrollBar, 0));
 }
 
-QSize Form1::designSize() const {
-    return scrollArea_->widget()->sizeHint();
-}
-
-// Once a window manager has framed the window, its frame is known: the window is fitted again so
-// that the title bar and the bottom row stay on the screen.
+// Start-up filled the controls (the drop-down is as wide as its longest entry): the first show
+// takes the design size anew and centres it. Once a window manager has framed the window, its
+// frame is known, and the window is fitted again so that the title bar and the bottom row stay
+// on the screen.
 void Form1::showEvent(QShowEvent* event) {
+    if (!event->spontaneous() && !shownBefore_) {
+        shownBefore_ = true;
+        sizeToDesign();
+        CentreWindow(this);
+    }
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, [this] {
         if (const QScreen* shown = screen())
@@ -306,7 +320,7 @@ void Form1::setStatusText(const QString& text) {
 }
 
 QString Form1::statusText() const {
-    return ProgressBar1->text();
+    return ProgressBar1->statusText();
 }
 
 void Form1::setMousePointer(MousePointer code) {

@@ -195,10 +195,10 @@ private:
     void connectHandlers();
     void attachPointerHandlers();
     void bindSession(const std::shared_ptr<clsMailIMAP>& session);
-    // The size of the design layout, with every control at its natural size.
-    QSize designSize() const;
+    void sizeToDesign();
 
     std::unique_ptr<MailImap> component_;
     PointerControl* pointer_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
+    bool shownBefore_ = false;
 };

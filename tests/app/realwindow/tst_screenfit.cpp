@@ -173,12 +173,14 @@ void TestScreenFit::mainWindowFitsAndEveryControlIsReachable() {
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QTest::qWait(50); // the fit after the first show
-    QVERIFY2(area.contains(form->frameGeometry()),
-             qPrintable(describe(form->frameGeometry()) + u" outside " + describe(area)));
+    QVERIFY2(
+        area.contains(form->frameGeometry()),
+        qPrintable(describe(form->frameGeometry()) + QStringLiteral(" outside ") + describe(area)));
 
     auto* scroll = form->findChild<QScrollArea*>();
     QVERIFY(scroll);
     const int designHeight = scroll->widget()->sizeHint().height();
+    QVERIFY(form->width() >= scroll->widget()->sizeHint().width());
     if (designHeight <= area.height()) {
         // Room enough: the design layout, whole, with nothing to scroll.
         QCOMPARE(form->height(), designHeight);
@@ -193,15 +195,24 @@ void TestScreenFit::mainWindowFitsAndEveryControlIsReachable() {
     const QList<QWidget*> controls = controlsOf(*form);
     QVERIFY(controls.size() >= 30);
     for (QWidget* control : controls) {
-        scroll->ensureWidgetVisible(control, 0, 0);
+        QApplication::processEvents();
+        // Scrolls as a user does until the whole control shows (ensureWidgetVisible would stop
+        // at a text box's cursor).
+        const QRect inContent(control->mapTo(scroll->widget(), QPoint(0, 0)), control->size());
+        scroll->ensureVisible(inContent.center().x(), inContent.center().y(),
+                              inContent.width() / 2 + 1, inContent.height() / 2 + 1);
         QApplication::processEvents();
         const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
         const QString name = control->objectName();
-        QVERIFY2(area.contains(onScreen),
-                 qPrintable(name + u' ' + describe(onScreen) + u" outside " + describe(area)));
+        const QRect viewport(scroll->viewport()->mapToGlobal(QPoint(0, 0)),
+                             scroll->viewport()->size());
+        QVERIFY2(area.contains(onScreen) && viewport.contains(onScreen),
+                 qPrintable(name + u' ' + describe(onScreen) + QStringLiteral(" outside ") +
+                            describe(area) + QStringLiteral(" or the scrolled part ") +
+                            describe(viewport)));
         QWidget* hit = QApplication::widgetAt(onScreen.center());
         QVERIFY2(hit == control || control->isAncestorOf(hit),
-                 qPrintable(name + u" is covered by " +
+                 qPrintable(name + QStringLiteral(" is covered by ") +
                             (hit ? hit->objectName() : QStringLiteral("nothing"))));
     }
 }
@@ -240,7 +251,8 @@ void TestScreenFit::darkThemeKeepsEveryTextReadable() {
         const QColor back = palette.color(filled ? control->backgroundRole() : QPalette::Window);
         const QColor text = palette.color(control->foregroundRole());
         QVERIFY2(qAbs(luminance(back) - luminance(text)) > 0.5,
-                 qPrintable(control->objectName() + u": " + text.name() + u" on " + back.name()));
+                 qPrintable(control->objectName() + QStringLiteral(": ") + text.name() +
+                            QStringLiteral(" on ") + back.name()));
     }
     Screenshot::save(screenshots, shotName(QStringLiteral("dark-theme")), {form.get()});
     form.reset();
