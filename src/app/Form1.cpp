@@ -1,5 +1,7 @@
 #include "app/Form1.h"
 
+#include "base/FocusMarker.h"
+#include "base/ShellUtilities.h"
 #include "base/Twips.h"
 #include "list/MessageListView.h"
 #include "mail/MailImap.h"
@@ -15,10 +17,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -49,6 +54,7 @@ Form1::Form1(QWidget* parent)
     buildControls();
     connectHandlers();
     attachPointerHandlers();
+    new FocusMarker(this);
 }
 
 Form1::~Form1() = default;
@@ -153,15 +159,19 @@ void Form1::buildControls() {
 
     // Rows 13 and 14: download and status.
     PushButton7 = named<QPushButton>("PushButton7", QStringLiteral("3. Start Downloading"));
-    ProgressBar1 = named<QProgressBar>("ProgressBar1");
+    ProgressBar1 = named<StatusLine>("ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFormat(QString());
+    nameForScreenReaders();
 
+    // The design layout sits in a scroll area: a screen too low for it gets a window as tall as
+    // the screen allows, and the rest of the controls are scrolled to.
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("content"));
     const int gap = Twips::toPixels(120);
-    auto* window = new QVBoxLayout(this);
+    auto* window = new QVBoxLayout(content);
     window->setContentsMargins(gap, gap, gap, gap);
     window->setSpacing(Twips::toPixels(90));
     window->addWidget(Frame5);
@@ -180,8 +190,61 @@ void Form1::buildControls() {
     window->addWidget(Frame1);
     window->addWidget(PushButton7);
     window->addWidget(ProgressBar1);
-    setMinimumWidth(Twips::toPixels(8100));
-    adjustSize();
+    content->setMinimumWidth(Twips::toPixels(8100));
+
+    scrollArea_ = new QScrollArea;
+    scrollArea_->setObjectName(QStringLiteral("scrollArea"));
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setWidgetResizable(true);
+    scrollArea_->setWidget(content);
+    // The window's colours (the skin's too) show through.
+    scrollArea_->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scrollArea_);
+    sizeToDesign();
+}
+
+// The design layout at its natural size, with room for a vertical scroll bar beside it so that a
+// window cut to a low screen scrolls only up and down.
+void Form1::sizeToDesign() {
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QWidget* content = scrollArea_->widget();
+    // A low window scrolls the whole design layout rather than squeezing it.
+    content->setMinimumHeight(0);
+    content->setMinimumHeight(content->sizeHint().height());
+    setMinimumWidth(content->minimumSizeHint().width() + scrollBar);
+    resize(content->sizeHint() + QSize(scrollBar, 0));
+}
+
+// Start-up filled the controls (the drop-down is as wide as its longest entry): the first show
+// takes the design size anew and centres it. Once a window manager has framed the window, its
+// frame is known, and the window is fitted again so that the title bar and the bottom row stay
+// on the screen.
+void Form1::showEvent(QShowEvent* event) {
+    if (!event->spontaneous() && !shownBefore_) {
+        shownBefore_ = true;
+        sizeToDesign();
+        CentreWindow(this);
+    }
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        if (const QScreen* shown = screen())
+            FitToArea(this, shown->availableGeometry());
+    });
+}
+
+// Names a person would say for the controls whose caption does not say it already.
+void Form1::nameForScreenReaders() {
+    Text1->setAccessibleName(QStringLiteral("Live ID"));
+    Combo1->setAccessibleName(QStringLiteral("Account suffix"));
+    Text2->setAccessibleName(QStringLiteral("Password"));
+    txtSearch->setAccessibleName(QStringLiteral("Filter"));
+    ListView1->setAccessibleName(QStringLiteral("Messages"));
+    Text3->setAccessibleName(QStringLiteral("Save folder"));
+    PushButton1->setAccessibleName(QStringLiteral("Choose folder"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Status"));
 }
 
 void Form1::connectHandlers() {
@@ -193,6 +256,9 @@ void Form1::connectHandlers() {
     connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Form1::Check2_Click);
     connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
+    // Return in the login boxes connects, as a click on "1. Connect" does.
+    connect(Text1, &QLineEdit::returnPressed, PushButton5, &QPushButton::click);
+    connect(Text2, &QLineEdit::returnPressed, PushButton5, &QPushButton::click);
 
     const auto onSelect = [this](QRadioButton* option, void (Form1::*handler)()) {
         connect(option, &QRadioButton::toggled, this, [this, handler](bool selected) {
@@ -249,14 +315,12 @@ MessageListModel& Form1::ownedList() {
 }
 
 void Form1::setStatusText(const QString& text) {
-    QString format = text;
-    format.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    ProgressBar1->setFormat(format);
+    ProgressBar1->setStatusText(text);
     emit statusTextChanged(text);
 }
 
 QString Form1::statusText() const {
-    return ProgressBar1->text();
+    return ProgressBar1->statusText();
 }
 
 void Form1::setMousePointer(MousePointer code) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/MousePointer.h"
+#include "base/StatusLine.h"
 #include "commands/RetrievalOwner.h"
 #include "list/ListOwner.h"
 
@@ -21,9 +22,10 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
+class StatusLine;
 class clsMailIMAP;
 
 // The main window: log in, choose a folder, list its messages, check them and save them as text.
@@ -79,7 +81,7 @@ public:
     QPushButton* PushButton1 = nullptr;
     // Rows 13 and 14: download and status.
     QPushButton* PushButton7 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    StatusLine* ProgressBar1 = nullptr;
 
     QButtonGroup* saveMethodGroup = nullptr;
     QButtonGroup* folderGroup = nullptr;
@@ -185,13 +187,18 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
+    void nameForScreenReaders();
     void connectHandlers();
     void attachPointerHandlers();
     void bindSession(const std::shared_ptr<clsMailIMAP>& session);
+    void sizeToDesign();
 
     std::unique_ptr<MailImap> component_;
     PointerControl* pointer_ = nullptr;
+    QScrollArea* scrollArea_ = nullptr;
+    bool shownBefore_ = false;
 };

@@ -117,6 +117,8 @@ void Form1::Form_Load() {
             label->setAutoFillBackground(true);
             QPalette palette = label->palette();
             palette.setColor(QPalette::Window, Qt::white);
+            // The text keeps its contrast under a dark theme.
+            palette.setColor(QPalette::WindowText, Qt::black);
             label->setPalette(palette);
         });
     }
@@ -160,7 +162,8 @@ void Form1::Form_Load() {
 void Form1::PushButton1_Click() {
     Guard guard(this, QStringLiteral("in Brastovel2/19/201512/4/2014.Form1.PushButton1_Click "));
     QString path;
-    guard(100, [&] { path = BrowseForFolder(this, QStringLiteral("Select Folder")); });
+    guard(100,
+          [&] { path = BrowseForFolder(this, QStringLiteral("Select Folder"), Text3->text()); });
     if (guard.test(102, [&] { return !path.isEmpty(); })) {
         guard(104, [&] { SetBoxText(Text3, path); });
         guard(106, [&] { SettingsStore::Save(QStringLiteral("Folder"), path); });

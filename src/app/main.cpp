@@ -1,10 +1,16 @@
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
 
+#include <iostream>
+
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so that no display is needed.
+    if (const auto status = answerCommandLine(argc, argv, std::cout))
+        return *status;
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vantrello"));
     QApplication::setApplicationName(QStringLiteral("Quentaril"));

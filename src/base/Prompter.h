@@ -25,8 +25,9 @@ public:
     virtual void message(QWidget* parent, const MessageBoxSpec& box) = 0;
     // An input box with OK and Cancel; Cancel gives the empty string.
     virtual QString input(QWidget* parent, const QString& prompt, const QString& title) = 0;
-    // The folder browser; Cancel gives the empty string.
-    virtual QString browseForFolder(QWidget* parent, const QString& title) = 0;
+    // The folder browser, opened at startFolder; Cancel gives the empty string.
+    virtual QString browseForFolder(QWidget* parent, const QString& title,
+                                    const QString& startFolder) = 0;
     // Shows a dialog modally and returns its result code.
     virtual int showModal(QDialog& dialog) = 0;
 

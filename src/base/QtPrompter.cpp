@@ -39,10 +39,9 @@ QString QtPrompter::input(QWidget* parent, const QString& prompt, const QString&
     return ok ? text : QString();
 }
 
-QString QtPrompter::browseForFolder(QWidget* parent, const QString& title) {
-    // The browser starts at the desktop.
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return QFileDialog::getExistingDirectory(parent, title, desktop, QFileDialog::ShowDirsOnly);
+QString QtPrompter::browseForFolder(QWidget* parent, const QString& title,
+                                    const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 int QtPrompter::showModal(QDialog& dialog) {

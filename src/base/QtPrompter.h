@@ -7,6 +7,7 @@ class QtPrompter final : public Prompter {
 public:
     void message(QWidget* parent, const MessageBoxSpec& box) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title) override;
-    QString browseForFolder(QWidget* parent, const QString& title) override;
+    QString browseForFolder(QWidget* parent, const QString& title,
+                            const QString& startFolder) override;
     int showModal(QDialog& dialog) override;
 };

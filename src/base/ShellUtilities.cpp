@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 QString& programFolderOverride() {
@@ -53,9 +55,26 @@ void SetProgramFolder(const QString& folder) {
     programFolderOverride() = folder;
 }
 
-QString BrowseForFolder(QWidget* owner, const QString& title) {
-    const QString chosen = Prompter::current().browseForFolder(owner, title);
+QString BrowseForFolder(QWidget* owner, const QString& title, const QString& currentFolder) {
+    const QString chosen =
+        Prompter::current().browseForFolder(owner, title, BrowsingStartFolder(currentFolder));
     return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+}
+
+QString BrowsingStartFolder(const QString& currentFolder) {
+    const QString path = QDir::fromNativeSeparators(currentFolder.trimmed());
+    if (!path.isEmpty() && QDir::isAbsolutePath(path)) {
+        QString folder = QDir::cleanPath(path);
+        while (!QFileInfo(folder).isDir()) {
+            const QString parent = QFileInfo(folder).path();
+            if (parent == folder)
+                break;
+            folder = parent;
+        }
+        if (QFileInfo(folder).isDir() && !QDir(folder).isRoot())
+            return folder;
+    }
+    return QDir::homePath();
 }
 
 QString SpecialFolderPath(QStandardPaths::StandardLocation folder) {
@@ -86,10 +105,34 @@ void CentreWindow(QWidget* window) {
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
+    FitToArea(window, area);
     const QSize size = window->frameGeometry().size();
     const double left = area.x() + (area.width() - size.width()) / 2.0;
     const double top = area.y() + (area.height() - size.height()) / 2.0;
-    window->move(static_cast<int>(left), static_cast<int>(top));
+    // A window larger than the area keeps its title bar and left edge inside it.
+    window->move(std::max(area.x(), static_cast<int>(left)),
+                 std::max(area.y(), static_cast<int>(top)));
+}
+
+void FitToArea(QWidget* window, const QRect& area) {
+    const QRect frame = window->frameGeometry();
+    const QSize decoration = frame.size() - window->geometry().size();
+    const QSize room = area.size() - decoration;
+    const QSize fitted = window->size().boundedTo(room).expandedTo(window->minimumSize());
+    if (fitted != window->size())
+        window->resize(fitted);
+    // Moved back inside where the area allows; a window wider than the area keeps its left edge.
+    QRect placed = window->frameGeometry();
+    if (placed.right() > area.right())
+        placed.moveRight(area.right());
+    if (placed.bottom() > area.bottom())
+        placed.moveBottom(area.bottom());
+    if (placed.left() < area.left())
+        placed.moveLeft(area.left());
+    if (placed.top() < area.top())
+        placed.moveTop(area.top());
+    if (placed.topLeft() != window->frameGeometry().topLeft())
+        window->move(placed.topLeft());
 }
 
 void ApplyDialogColours(QWidget* window) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QLineEdit;
+class QRect;
 class QWidget;
 
 // Small services the windows share: folders, files, window placement and colours.
@@ -13,9 +14,15 @@ class QWidget;
 QString ProgramFolder();
 void SetProgramFolder(const QString& folder);
 
-// The platform's folder browser, owned by owner; the chosen folder in the platform's own form
-// with no separator appended, or "" when the user cancels.
-QString BrowseForFolder(QWidget* owner, const QString& title);
+// The platform's folder browser, owned by owner and opened at the nearest existing folder of
+// currentFolder (see BrowsingStartFolder); the chosen folder in the platform's own form with no
+// separator appended, or "" when the user cancels.
+QString BrowseForFolder(QWidget* owner, const QString& title, const QString& currentFolder = {});
+
+// Where the folder browser opens for currentFolder: that folder when it exists, otherwise its
+// nearest existing parent, otherwise (an empty or relative text, a parent that is only the root)
+// the home folder.
+QString BrowsingStartFolder(const QString& currentFolder);
 
 // The path of a special folder, or "" when there is none.
 QString SpecialFolderPath(QStandardPaths::StandardLocation folder);
@@ -31,8 +38,13 @@ bool FileExists(const QString& path);
 // is assigned (Qt would leave the caret at the end, scrolling a long text's start out of view).
 void SetBoxText(QLineEdit* box, const QString& text);
 
-// Places window in the middle of its screen.
+// Places window in the middle of the available area of its screen (without panels and docks),
+// first shrinking it to that area when it is larger, down to its minimum size.
 void CentreWindow(QWidget* window);
+
+// Shrinks window to fit area with its frame, down to its minimum size, and moves it so that its
+// frame lies inside area, the title bar first when it cannot fit whole.
+void FitToArea(QWidget* window, const QRect& area);
 
 // The colour of the face of buttons, given to secondary windows and their option buttons, check
 // boxes, frames and labels.

@@ -1,5 +1,6 @@
 #include "list/Form4.h"
 
+#include "base/FocusMarker.h"
 #include "base/Guard.h"
 #include "base/MousePointer.h"
 #include "base/Prompter.h"
@@ -11,6 +12,7 @@
 #include "list/SelectionCommands.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -38,6 +40,8 @@ QString location(const char* procedure) {
 Form4::Form4(ListOwner& mainWindow, QWidget* owner) : QDialog(owner), main_(mainWindow) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral(" List In Larger View"));
+    // The caption's leading blank is not read out.
+    setAccessibleName(QStringLiteral("List In Larger View"));
     // A maximize box and a close box, no minimize box, no context help.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
@@ -61,6 +65,7 @@ Form4::Form4(ListOwner& mainWindow, QWidget* owner) : QDialog(owner), main_(main
         addButton(QStringLiteral("PushButton10"), QStringLiteral("Check Emails Not Containing..."));
     PushButton7 = addButton(QStringLiteral("PushButton7"), QStringLiteral("Clear List"));
     PushButton4 = addButton(QStringLiteral("PushButton4"), QStringLiteral("< Back"));
+    fitButtonFont();
 
     setTabOrder(ListView1, PushButton5);
     setTabOrder(PushButton5, PushButton6);
@@ -79,6 +84,7 @@ Form4::Form4(ListOwner& mainWindow, QWidget* owner) : QDialog(owner), main_(main
     pointer_->attachNormal(ListView1->viewport());
     pointer_->attachNothing(Label1);
     pointer_->attachNothing(Label2);
+    new FocusMarker(this);
 
     connect(ListView1, &MessageListView::ItemCheck, this, &Form4::ListView1_ItemCheck);
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
@@ -95,6 +101,25 @@ QPushButton* Form4::addButton(const QString& name, const QString& caption) {
     button->setFont(arialBold(11.25));
     button->setAutoDefault(false);
     return button;
+}
+
+// The buttons keep their design widths; where the design font is not at hand and a wider one
+// stands in, the font shrinks until the longest caption fits.
+void Form4::fitButtonFont() {
+    const QList<QPushButton*> buttons{PushButton5, PushButton6, PushButton9, PushButton10};
+    const int room = Twips::toPixels(halfButtonWidth) - 2 * Twips::toPixels(captionMargin);
+    QFont font = PushButton9->font();
+    const auto widest = [&] {
+        const QFontMetrics metrics(font);
+        int width = 0;
+        for (QPushButton* button : buttons)
+            width = std::max(width, metrics.horizontalAdvance(button->text()));
+        return width;
+    };
+    while (widest() > room && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setFont(font);
 }
 
 MessageListModel& Form4::ownedList() {
@@ -134,6 +159,8 @@ void Form4::Form_Load() {
         guard(line, [&] {
             QPalette palette = label->palette();
             palette.setColor(QPalette::Window, QColor(255, 255, 255));
+            // The text keeps its contrast under a dark theme.
+            palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
             label->setPalette(palette);
             label->setAutoFillBackground(true);
         });

@@ -58,6 +58,10 @@ protected:
 
 private:
     QPushButton* addButton(const QString& name, const QString& caption);
+    void fitButtonFont();
+
+    static constexpr int halfButtonWidth = 3840;
+    static constexpr int captionMargin = 120;
 
     ListOwner& main_;
     PointerControl* pointer_ = nullptr;

@@ -2,10 +2,12 @@
 #include "TemporarySettings.h"
 
 #include "app/Form1.h"
+#include "base/FocusMarker.h"
 #include "base/SettingsStore.h"
 #include "base/ShellUtilities.h"
 #include "list/MessageListView.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -78,6 +80,7 @@ private slots:
     void folderChoice();
     void help();
     void textBoxesSelectAllOnFocus();
+    void returnConnectsAndFocusIsMarked();
     void startupDrawOpensTheSiteOnSeven();
     void hoverPointer();
     void handPointerFromTheProgramFolder();
@@ -395,10 +398,14 @@ void Form1Test::folderChoice() {
     prompter->folderAnswers.enqueue(QStringLiteral("/home/alex/Saved Mail"));
     form->PushButton1->click();
     QCOMPARE(prompter->folderTitles, QStringList{QStringLiteral("Select Folder")});
+    // The browser opened where the box pointed (the desktop on a first start, when it exists).
+    QCOMPARE(prompter->folderStarts, QStringList{BrowsingStartFolder(desktop)});
     QCOMPARE(form->Text3->text(), QStringLiteral("/home/alex/Saved Mail"));
     QCOMPARE(key("Folder"), QStringLiteral("/home/alex/Saved Mail"));
 
     form->PushButton1->click(); // cancelled
+    QCOMPARE(prompter->folderStarts.last(),
+             BrowsingStartFolder(QStringLiteral("/home/alex/Saved Mail")));
     QCOMPARE(form->Text3->text(), QStringLiteral("/home/alex/Saved Mail"));
     QCOMPARE(key("Folder"), QStringLiteral("/home/alex/Saved Mail"));
     QVERIFY(prompter->boxes.isEmpty());
@@ -428,6 +435,42 @@ void Form1Test::textBoxesSelectAllOnFocus() {
         QCOMPARE(box->selectionStart(), 0);
         QCOMPARE(box->selectionLength(), box->text().size());
     }
+}
+
+// Return in the Live ID or the password box clicks "1. Connect" (and nowhere else), and the
+// focused control, whichever it is, carries the focus frame as Tab walks the window.
+void Form1Test::returnConnectsAndFocusIsMarked() {
+    auto form = load();
+    // Only the click is counted: no connection is attempted.
+    QObject::disconnect(form->PushButton5, &QPushButton::clicked, form.get(), nullptr);
+    QSignalSpy connectClicks(form->PushButton5, &QPushButton::clicked);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    for (QLineEdit* box : {form->Text1, form->Text2, form->txtSearch, form->Text3})
+        QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(connectClicks.size(), 2);
+
+    auto* marker = form->findChild<FocusMarker*>();
+    QVERIFY(marker);
+    form->Text1->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), form->Text1);
+    QSet<QWidget*> visited;
+    while (!visited.contains(QApplication::focusWidget())) {
+        QWidget* focused = QApplication::focusWidget();
+        visited.insert(focused);
+        QCOMPARE(marker->marked(), focused);
+        QVERIFY2(marker->isVisible(), qPrintable(focused->objectName()));
+        QCOMPARE(marker->parentWidget(), focused->parentWidget());
+        QVERIFY2(marker->geometry().contains(focused->geometry()),
+                 qPrintable(focused->objectName()));
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form->Text1, form->Combo1, form->Check1, form->Text2, form->PushButton5,
+             form->PushButton8, form->txtSearch, form->PushButton12, form->ListView1,
+             form->PushButton3, form->Text3, form->PushButton1, form->PushButton7})
+        QVERIFY2(visited.contains(control), qPrintable(control->objectName()));
 }
 
 void Form1Test::startupDrawOpensTheSiteOnSeven() {

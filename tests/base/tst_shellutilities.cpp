@@ -59,9 +59,13 @@ private slots:
     void fileExists();
     void desktopPathEndsWithTheSeparator();
     void browseForFolder();
+    void browsingStartFolder_data();
+    void browsingStartFolder();
     void dialogColours();
     void skinOnlyWithItsFile();
     void centreWindow();
+    void fitToArea_data();
+    void fitToArea();
     void hoverRules();
     void cursorFile();
     void serverSetting_data();
@@ -91,10 +95,47 @@ void ShellUtilitiesTest::desktopPathEndsWithTheSeparator() {
 void ShellUtilitiesTest::browseForFolder() {
     ScriptedPrompter prompter;
     prompter.folderAnswers.enqueue(QStringLiteral("/home/alex/out"));
-    QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("Select Folder")),
+    QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("Select Folder"), QDir::tempPath()),
              QDir::toNativeSeparators(QStringLiteral("/home/alex/out")));
     QCOMPARE(prompter.folderTitles, QStringList{QStringLiteral("Select Folder")});
+    QCOMPARE(prompter.folderStarts, QStringList{QDir::tempPath()});
     QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("Select Folder")), QString());
+}
+
+// The browser opens at the folder of the save-folder box, or as near to it as exists.
+void ShellUtilitiesTest::browsingStartFolder_data() {
+    QTest::addColumn<QString>("relative"); // below a temporary folder holding a/b and a/file
+    QTest::addColumn<QString>("expected"); // the same, "" for the home folder
+
+    QTest::newRow("existing folder") << "a/b"
+                                     << "a/b";
+    QTest::newRow("with a trailing separator") << "a/b/"
+                                               << "a/b";
+    QTest::newRow("missing below an existing one") << "a/b/Desktop/x"
+                                                   << "a/b";
+    QTest::newRow("a file") << "a/file"
+                            << "a";
+    QTest::newRow("surrounding blanks") << " a/b "
+                                        << "a/b";
+}
+
+void ShellUtilitiesTest::browsingStartFolder() {
+    QFETCH(QString, relative);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("a/b")));
+    QFile file(root.filePath(QStringLiteral("a/file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString typed = relative.startsWith(u' ')
+                              ? u' ' + root.path() + u'/' + relative.trimmed() + u' '
+                              : root.path() + u'/' + relative;
+    QCOMPARE(BrowsingStartFolder(typed), root.filePath(expected));
+
+    // Nothing usable: the home folder, never the root with a name typed in.
+    QCOMPARE(BrowsingStartFolder(QString()), QDir::homePath());
+    QCOMPARE(BrowsingStartFolder(QStringLiteral("Desktop")), QDir::homePath());
+    QCOMPARE(BrowsingStartFolder(QStringLiteral("/no such folder/Desktop/")), QDir::homePath());
 }
 
 void ShellUtilitiesTest::dialogColours() {
@@ -135,6 +176,36 @@ void ShellUtilitiesTest::centreWindow() {
     const QRect area = window.screen()->availableGeometry();
     QVERIFY(qAbs(window.frameGeometry().center().x() - area.center().x()) <= 1);
     QVERIFY(qAbs(window.frameGeometry().center().y() - area.center().y()) <= 1);
+}
+
+// A window is shrunk to the area (never below its minimum) and moved inside it, its title bar
+// first when it cannot fit.
+void ShellUtilitiesTest::fitToArea_data() {
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QRect>("expected");
+    const QRect area(0, 0, 1366, 768);
+    QTest::newRow("fits: unchanged")
+        << QRect(100, 50, 540, 600) << QSize() << QRect(100, 50, 540, 600);
+    QTest::newRow("too tall") << QRect(400, -30, 540, 843) << QSize() << QRect(400, 0, 540, 768);
+    QTest::newRow("below the bottom")
+        << QRect(10, 500, 540, 400) << QSize() << QRect(10, 368, 540, 400);
+    QTest::newRow("right of the area")
+        << QRect(1200, 0, 540, 400) << QSize() << QRect(826, 0, 540, 400);
+    QTest::newRow("minimum larger than the area")
+        << QRect(0, 100, 540, 900) << QSize(540, 800) << QRect(0, 0, 540, 800);
+}
+
+void ShellUtilitiesTest::fitToArea() {
+    QFETCH(QRect, window);
+    QFETCH(QSize, minimum);
+    QFETCH(QRect, expected);
+    QWidget widget;
+    if (minimum.isValid())
+        widget.setMinimumSize(minimum);
+    widget.setGeometry(window);
+    FitToArea(&widget, QRect(0, 0, 1366, 768));
+    QCOMPARE(widget.geometry(), expected);
 }
 
 void ShellUtilitiesTest::hoverRules() {

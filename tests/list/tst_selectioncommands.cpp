@@ -39,7 +39,7 @@ public:
         window_.ownedList().clear();
         return QStringLiteral("x");
     }
-    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     int showModal(QDialog&) override { return 0; }
 
     ScriptedPrompter boxes;

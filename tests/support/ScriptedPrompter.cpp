@@ -2,9 +2,13 @@
 
 #include <QDialog>
 
-ScriptedPrompter::ScriptedPrompter() { Prompter::install(this); }
+ScriptedPrompter::ScriptedPrompter() {
+    Prompter::install(this);
+}
 
-ScriptedPrompter::~ScriptedPrompter() { Prompter::install(nullptr); }
+ScriptedPrompter::~ScriptedPrompter() {
+    Prompter::install(nullptr);
+}
 
 void ScriptedPrompter::message(QWidget*, const MessageBoxSpec& box) {
     boxes.append(box);
@@ -17,8 +21,10 @@ QString ScriptedPrompter::input(QWidget*, const QString& prompt, const QString&)
     return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
 }
 
-QString ScriptedPrompter::browseForFolder(QWidget*, const QString& title) {
+QString ScriptedPrompter::browseForFolder(QWidget*, const QString& title,
+                                          const QString& startFolder) {
     folderTitles.append(title);
+    folderStarts.append(startFolder);
     return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
 }
 
@@ -44,4 +50,5 @@ void ScriptedPrompter::clear() {
     boxes.clear();
     inputPrompts.clear();
     folderTitles.clear();
+    folderStarts.clear();
 }

@@ -20,13 +20,15 @@ public:
 
     void message(QWidget* parent, const MessageBoxSpec& box) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title) override;
-    QString browseForFolder(QWidget* parent, const QString& title) override;
+    QString browseForFolder(QWidget* parent, const QString& title,
+                            const QString& startFolder) override;
     int showModal(QDialog& dialog) override;
 
     // What was shown, in order.
     QList<MessageBoxSpec> boxes;
     QStringList inputPrompts;
     QStringList folderTitles;
+    QStringList folderStarts;
 
     // Answers, taken in order; an empty queue answers like Cancel.
     QQueue<QString> inputAnswers;
