@@ -93,6 +93,7 @@ private:
 
     // While fetchAhead reads a response: where arriving messages go and which numbers came.
     FetchAheadBuffer* aheadBuffer_ = nullptr;
-    QSet<quint32> arrived_;
+    QSet<quint32> arrived_; // not yet matched with the reply of their command
+    qint64 arrivedMessages_ = 0;
     qint64 arrivedBytes_ = 0;
 };
