@@ -27,12 +27,3 @@ inline std::unique_ptr<MailServer> startBenchServer(const QString& work) {
     std::fprintf(stderr, "%s\n", qPrintable(server->errorText()));
     return nullptr;
 }
-
-// A local mail server whose INBOX holds count generated messages, or none (the reason printed).
-inline std::unique_ptr<MailServer> startGeneratedBenchServer(const QString& work, int count) {
-    if (!MailServer::generate(seedInbox(work), count)) {
-        std::fprintf(stderr, "could not generate the messages\n");
-        return nullptr;
-    }
-    return startBenchServer(work);
-}

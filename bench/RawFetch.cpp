@@ -1,22 +1,21 @@
 #include "RawFetch.h"
 
-#include <QDir>
+#include <QByteArray>
 
 #include <libetpan/libetpan.h>
 
-#include <cstdio>
+#include <vector>
 
 namespace {
 
-struct Writer {
-    QDir folder;
-    int written = 0;
+struct Kept {
+    std::vector<QByteArray> messages;
 };
 
 void noProgress(size_t, size_t, void*) {}
 
-void writeMessage(mailimap_msg_att* message, void* context) {
-    auto* writer = static_cast<Writer*>(context);
+void keepMessage(mailimap_msg_att* message, void* context) {
+    auto* kept = static_cast<Kept*>(context);
     for (clistiter* i = clist_begin(message->att_list); i; i = clist_next(i)) {
         auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
         if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC ||
@@ -24,25 +23,21 @@ void writeMessage(mailimap_msg_att* message, void* context) {
             continue;
         const mailimap_msg_att_body_section* body =
             item->att_data.att_static->att_data.att_body_section;
-        const QString path = writer->folder.filePath(QString::number(message->att_number));
-        if (FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb")) {
-            std::fwrite(body->sec_body_part, 1, body->sec_length, file);
-            std::fclose(file);
-            ++writer->written;
-        }
+        kept->messages.emplace_back(body->sec_body_part, qsizetype(body->sec_length));
     }
 }
 
 } // namespace
 
-int rawFetchToFiles(const QString& host, int port, const QString& user, const QString& password,
-                    int count, const QString& folder) {
-    Writer writer{QDir(folder)};
+int rawFetchToMemory(const QString& host, int port, const QString& user, const QString& password,
+                     int count) {
+    Kept kept;
+    kept.messages.reserve(std::size_t(count));
     mailimap* imap = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap, 60);
     // libetpan hands each message to the handler as it arrives only when progress is reported.
     mailimap_set_progress_callback(imap, noProgress, nullptr, nullptr);
-    mailimap_set_msg_att_handler(imap, writeMessage, &writer);
+    mailimap_set_msg_att_handler(imap, keepMessage, &kept);
     int r = mailimap_ssl_connect(imap, host.toUtf8().constData(), uint16_t(port));
     bool ok = r == MAILIMAP_NO_ERROR_AUTHENTICATED || r == MAILIMAP_NO_ERROR_NON_AUTHENTICATED;
     ok = ok && mailimap_login(imap, user.toUtf8().constData(), password.toUtf8().constData()) ==
@@ -63,5 +58,5 @@ int rawFetchToFiles(const QString& host, int port, const QString& user, const QS
         mailimap_logout(imap);
     }
     mailimap_free(imap);
-    return ok ? writer.written : -1;
+    return ok ? int(kept.messages.size()) : -1;
 }

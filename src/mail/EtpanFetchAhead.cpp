@@ -45,6 +45,7 @@ void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
     try {
         if (std::optional<Fetched> fetched = fetchedFrom(message)) {
             self->arrived_.insert(message->att_number);
+            ++self->arrivedMessages_;
             self->arrivedBytes_ += fetched->raw.size();
             self->aheadBuffer_->put(message->att_number, std::move(*fetched));
         }
@@ -80,15 +81,14 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
     std::map<quint32, quint32> again;
     quint32 next = first;
     quint32 count = firstWindow;
-    qint64 bytesArrived = 0;
-    qint64 messagesArrived = 0;
     qint64 quietUntilMs = 0;
     int throttled = 0;
     int lastTag = imap_->imap_tag;
     QString endReason; // how the numbers not settled failed, after "FETCH n"
 
     const auto estimate = [&](quint32 messages) {
-        const qint64 average = messagesArrived ? bytesArrived / messagesArrived : firstGuessBytes;
+        const qint64 average =
+            arrivedMessages_ ? arrivedBytes_ / arrivedMessages_ : firstGuessBytes;
         return qint64(messages) * qMax<qint64>(average, 1);
     };
     const auto inFlightBytes = [&] {
@@ -98,6 +98,11 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         return bytes;
     };
 
+    // The server answers pipelined commands in its own order: the reply to one command may
+    // bring messages of the next, so what arrived is kept until each command's reply is read.
+    arrived_.clear();
+    arrivedMessages_ = 0;
+    arrivedBytes_ = 0;
     aheadBuffer_ = &buffer;
     mailimap_set_msg_att_handler(imap_, &EtpanWorker::onMessage, this);
     while (true) {
@@ -149,8 +154,6 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         // Read the answer to the oldest command; libetpan matches it against the current tag.
         const Window w = inFlight.front();
         inFlight.pop_front();
-        arrived_.clear();
-        arrivedBytes_ = 0;
         imap_->imap_tag = w.tag;
         mailimap_response* response = nullptr;
         int r = mailimap_read_line(imap_) ? mailimap_parse_response(imap_, &response)
@@ -170,8 +173,6 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
                  done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type == MAILIMAP_RESP_COND_STATE_OK;
             mailimap_response_free(response);
         }
-        messagesArrived += arrived_.size();
-        bytesArrived += arrivedBytes_;
 
         const QString said = serverText();
         const std::optional<int> backoff = ok ? std::nullopt : throttleBackoffMs(said);
@@ -184,7 +185,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         if (ok)
             count = qMin(count * 2, largestWindow);
         for (quint32 n = w.first; n <= w.last; ++n) {
-            if (arrived_.contains(n))
+            if (arrived_.remove(n))
                 continue;
             // The answer may be about another message of the range; a throttled one given up on
             // is not.

@@ -91,8 +91,10 @@ private:
     QByteArray captured_;
     QString lastError_;
 
-    // While fetchAhead reads a response: where arriving messages go and which numbers came.
+    // While fetchAhead runs: where arriving messages go, which numbers came and how large they
+    // were.
     FetchAheadBuffer* aheadBuffer_ = nullptr;
-    QSet<quint32> arrived_;
+    QSet<quint32> arrived_; // not yet matched with the reply of their command
+    qint64 arrivedMessages_ = 0;
     qint64 arrivedBytes_ = 0;
 };

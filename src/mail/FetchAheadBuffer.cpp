@@ -39,17 +39,22 @@ void FetchAheadBuffer::joinParsers() {
 
 // Called in the window's thread.
 std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
-    std::lock_guard lock(mutex_);
-    nextWanted_ = qMax(nextWanted_, n);
-    roomMade_.notify_all(); // a worker winding down may wait for this number to be wanted
-    const auto found = settled_.find(n);
-    if (found != settled_.end()) {
-        Outcome outcome = std::move(found->second.outcome);
-        heldBytes_ -= found->second.bytes;
-        settled_.erase(found);
-        nextWanted_ = n + 1;
+    if (!handedOver_.empty() && n == handedFirst_) {
+        Outcome outcome = std::move(handedOver_.front());
+        handedOver_.pop_front();
+        ++handedFirst_;
         return outcome;
     }
+    handedOver_.clear();
+    std::lock_guard lock(mutex_);
+    if (!stopping_) // stopping let go of everything held
+        heldBytes_ -= handedBytes_;
+    handedBytes_ = 0;
+    awaited_ = 0;
+    nextWanted_ = qMax(nextWanted_, n);
+    roomMade_.notify_all(); // a worker winding down may wait for this number to be wanted
+    if (settled_.count(n))
+        return handOver(n);
     const QString number = QStringLiteral("FETCH %1").arg(n);
     if (stopping_)
         return Outcome{std::nullopt, number + QStringLiteral(" failed: cancelled")};
@@ -58,7 +63,25 @@ std::optional<FetchAheadBuffer::Outcome> FetchAheadBuffer::take(quint32 n) {
                        number + (endReason_.isEmpty()
                                      ? QStringLiteral(" failed: the server sent no message")
                                      : endReason_)};
+    awaited_ = n;
     return std::nullopt;
+}
+
+// Called in the window's thread.
+FetchAheadBuffer::Outcome FetchAheadBuffer::handOver(quint32 n) {
+    auto found = settled_.find(n);
+    Outcome outcome = std::move(found->second.outcome);
+    heldBytes_ -= found->second.bytes;
+    found = settled_.erase(found);
+    handedFirst_ = n + 1;
+    quint32 next = n + 1;
+    for (; found != settled_.end() && found->first == next; ++next) {
+        handedOver_.push_back(std::move(found->second.outcome));
+        handedBytes_ += found->second.bytes;
+        found = settled_.erase(found);
+    }
+    nextWanted_ = next;
+    return outcome;
 }
 
 // Called in the window's thread.
@@ -133,6 +156,8 @@ void FetchAheadBuffer::fail(quint32 n, const QString& error) {
             return;
         seen_.insert(n);
         settled_.emplace(n, Held{Outcome{std::nullopt, error}, 0});
+        if (awaited_ != n)
+            return;
     }
     notify_();
 }
@@ -164,8 +189,10 @@ void FetchAheadBuffer::parseArrivals() {
         if (stopping_)
             return;
         settled_.emplace(n, Held{Outcome{std::move(email), QString()}, bytes});
-        lock.unlock();
-        notify_();
-        lock.lock();
+        if (awaited_ == n) {
+            lock.unlock();
+            notify_();
+            lock.lock();
+        }
     }
 }

@@ -1,7 +1,5 @@
 #include "mail/MimeText.h"
 
-#include <QTextDocument>
-
 QString withCrLf(const QString& text) {
     // Copies the runs between line breaks whole: a body is mostly such runs.
     QString result;
@@ -20,12 +18,4 @@ QString withCrLf(const QString& text) {
     }
     result.append(view.mid(runStart));
     return result;
-}
-
-// QTextDocument is reentrant and needs no display for parsing and plain-text output, so a
-// document of its own per call is safe on a worker thread.
-QString htmlToPlainText(const QString& html) {
-    QTextDocument document;
-    document.setHtml(html);
-    return document.toPlainText();
 }

@@ -41,10 +41,9 @@ const QList<Saved>& expectedMessages() {
                    QStringLiteral("2/23/2015 1:00:00 AM"),
                    QString::fromUtf8("明日の会議は十時からです。\r\n"))},
         {QStringLiteral("3 - 2015-02-19 Offer.txt"),
-         savedText(
-             QStringLiteral("Shop <shop@example.com>"), QStringLiteral("Offer"),
-             QStringLiteral("2/26/2015 7:00:00 AM"),
-             QStringLiteral("Dear customer,\r\nPrices & offers:\r\none\r\ntwo \r\nA\r\nB\r\n"))},
+         savedText(QStringLiteral("Shop <shop@example.com>"), QStringLiteral("Offer"),
+                   QStringLiteral("2/26/2015 7:00:00 AM"),
+                   QStringLiteral("Dear customer,\r\nPrices & offers:\r\none\r\ntwo\r\nA\r\nB"))},
         {QStringLiteral("4 - 2015-02-19 Report attached.txt"),
          savedText(QStringLiteral("Ann <ann@example.com>"), QStringLiteral("Report attached"),
                    QStringLiteral("2/26/2015 7:00:00 AM"), QStringLiteral("The real body."))},

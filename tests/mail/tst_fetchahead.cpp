@@ -148,6 +148,29 @@ private slots:
         QCOMPARE(ahead.endedAt, last);
     }
 
+    // Dovecot answers pipelined FETCH commands out of order: the messages of a later command may
+    // come in the reply of an earlier one. Each must still be downloaded once; the server's count
+    // of bodies sent for the session, logged when it ends, says so.
+    void eachMessageIsDownloadedOnce() {
+        component->setFetchAhead(true);
+        component->setFetchAheadLimit(16 * 1024 * 1024);
+        static const QRegularExpression bodyCount(QStringLiteral("body_count=(\\d+)"));
+        const auto counts = [this] {
+            QStringList found;
+            QRegularExpressionMatchIterator it = bodyCount.globalMatch(server->logText());
+            while (it.hasNext())
+                found.append(it.next().captured(1));
+            return found;
+        };
+        const qsizetype sessionsBefore = counts().size();
+        const Run run = list(1, folderSize);
+        QCOMPARE(run.events.size(), folderSize);
+        component->Disconnect();
+        QTRY_VERIFY(counts().size() > sessionsBefore);
+        const QString counted = counts().constLast();
+        QCOMPARE(counted, QString::number(folderSize));
+    }
+
     // Stop in the third event: the loop ends after the next fetch, whose message gives no event,
     // and the connection takes the next command as if nothing had been fetched ahead.
     void stopLeavesTheConnectionInStep() {

@@ -103,7 +103,7 @@ void TestMimeParser::headersAndBodies_data() {
         << "Shop"
         << "shop@example.com"
         << "Offer"
-        << "Dear customer,\r\nPrices & offers:\r\none\r\ntwo \r\nA\r\nB\r\n"
+        << "Dear customer,\r\nPrices & offers:\r\none\r\ntwo\r\nA\r\nB"
         << "<html><head><style>p { color: red }</style><script>var x = 1;</script></head>\r\n"
            "<body><p>Dear&nbsp;customer,</p><p>Prices &amp; offers:<br>one<br>two</p>\r\n"
            "<table><tr><td>A</td><td>B</td></tr></table></body></html>\r\n"

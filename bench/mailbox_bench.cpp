@@ -1,0 +1,288 @@
+// The listing and the whole job against their ceilings, measured side by side in one run: a
+// folder of N mixed messages (bench/MixedMailbox.cpp) on the local Dovecot over TLS, reached
+// directly (0 ms) or through a loopback proxy adding 50 ms to each round trip, and per round trip
+// and repetition, interleaved, each in a fresh process so its peak memory is its own:
+//   raw ceiling  one FETCH of the range over TLS, the messages kept in memory: network and TLS
+//                only, no disk;
+//   listing      the main window on the offscreen platform: the Get All click to "Done.";
+//   job          Get All, Check All, then "Emails.txt" and one file per message, to "Done." each,
+//                saved on the disk and on tmpfs;
+//   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on tmpfs.
+// Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
+// Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
+//        (defaults 2000, 3, 0,50, the current folder; tmpfs is /dev/shm)
+
+#include "BenchServer.h"
+#include "DelayProxy.h"
+#include "MailServer.h"
+#include "MbsyncRun.h"
+#include "MixedMailbox.h"
+#include "PeakMemory.h"
+#include "RawFetch.h"
+#include "WindowRun.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString host = QStringLiteral("127.0.0.1");
+
+// One measured run as the child reports it.
+struct Measure {
+    bool ok = false;
+    double seconds = 0; // the whole of what the method does
+    long peakKb = 0;
+    WindowRun window;
+};
+
+// In the child: runs one method and prints its figures on one line.
+// Arguments: method port ca user password count output work.
+int measureInThisProcess(const QStringList& a) {
+    const QString method = a.value(0);
+    const BenchLogin login{host,       a.value(1).toInt(), a.value(2),
+                           a.value(3), a.value(4),         a.value(7)};
+    const int count = a.value(5).toInt();
+    const QString output = a.value(6);
+    Measure m;
+    if (method == QLatin1String("raw")) {
+        QElapsedTimer clock;
+        clock.start();
+        m.ok = rawFetchToMemory(login.host, login.port, login.user, login.password, count) == count;
+        m.seconds = double(clock.nsecsElapsed()) / 1e9;
+        m.peakKb = peakKilobytes();
+    } else if (method == QLatin1String("mbsync")) {
+        m.seconds = runMbsync(login, output, m.peakKb);
+        m.ok = m.seconds >= 0;
+    } else {
+        m.window = runWindow(login, method == QLatin1String("job") ? output : QString());
+        const WindowRun& w = m.window;
+        m.seconds = w.listing + w.checkAll + w.oneFile + w.separate;
+        m.peakKb = peakKilobytes();
+        const QString done = QStringLiteral("Done.");
+        m.ok = w.rows == count &&
+               w.boxes == (method == QLatin1String("job")
+                               ? QStringList{done, done, done}.join(QStringLiteral(" | "))
+                               : done);
+        if (!m.ok)
+            std::fprintf(stderr, "%d rows of %d; boxes: %s\n", w.rows, count, qPrintable(w.boxes));
+    }
+    const WindowRun& w = m.window;
+    std::printf("%.4f %ld %.4f %.4f %.4f %.4f %lld\n", m.seconds, m.peakKb, w.listing, w.checkAll,
+                w.oneFile, w.separate, w.longestStallMs);
+    return m.ok ? 0 : 1;
+}
+
+struct Setup {
+    const MailServer* server = nullptr;
+    int count = 0;
+    QString work;
+};
+
+Measure measureInChild(const Setup& setup, const QString& method, int port, const QString& output) {
+    QTemporaryDir work(QDir(setup.work).filePath(QStringLiteral("run-XXXXXX")));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), work.path());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--measure"), method, QString::number(port), setup.server->caFile(),
+                 setup.server->user(), setup.server->password(), QString::number(setup.count),
+                 output, work.path()});
+    Measure m;
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(method));
+        return m;
+    }
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    m.ok = f.size() == 7;
+    m.seconds = f.value(0).toDouble();
+    m.peakKb = f.value(1).toLong();
+    m.window.listing = f.value(2).toDouble();
+    m.window.checkAll = f.value(3).toDouble();
+    m.window.oneFile = f.value(4).toDouble();
+    m.window.separate = f.value(5).toDouble();
+    m.window.longestStallMs = f.value(6).toLongLong();
+    return m;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The runs of one method at one round trip.
+struct Series {
+    std::vector<Measure> runs;
+
+    double medianOf(double Measure::*field) const {
+        std::vector<double> v;
+        for (const Measure& m : runs)
+            v.push_back(m.*field);
+        return median(v);
+    }
+    double medianOf(double WindowRun::*field) const {
+        std::vector<double> v;
+        for (const Measure& m : runs)
+            v.push_back(m.window.*field);
+        return median(v);
+    }
+    double seconds() const { return medianOf(&Measure::seconds); }
+    double minSeconds() const {
+        double best = runs.empty() ? 0 : runs.front().seconds;
+        for (const Measure& m : runs)
+            best = std::min(best, m.seconds);
+        return best;
+    }
+    double peakMb() const {
+        long peak = 0;
+        for (const Measure& m : runs)
+            peak = std::max(peak, m.peakKb);
+        return double(peak) / 1024;
+    }
+    qint64 longestStallMs() const {
+        qint64 longest = 0;
+        for (const Measure& m : runs)
+            longest = std::max(longest, m.window.longestStallMs);
+        return longest;
+    }
+};
+
+void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
+    const Series& raw = s.at(QStringLiteral("raw"));
+    const Series& listing = s.at(QStringLiteral("listing"));
+    const Series& disk = s.at(QStringLiteral("job on disk"));
+    const Series& tmpfs = s.at(QStringLiteral("job on tmpfs"));
+    std::printf("\n### %d ms round trip\n\n", rtt);
+    std::printf("| Measure | Median | Min | Peak RSS | Ratio |\n|---|---|---|---|---|\n");
+    const auto row = [](const char* name, const Series& series, const QString& ratio) {
+        std::printf("| %s | %.2f s | %.2f s | %.0f MB | %s |\n", name, series.seconds(),
+                    series.minSeconds(), series.peakMb(), qPrintable(ratio));
+    };
+    const auto times = [](double a, double b) {
+        return b > 0 ? QStringLiteral("%1×").arg(a / b, 0, 'f', 1) : QStringLiteral("–");
+    };
+    row("raw ceiling (network and TLS, in memory)", raw, QStringLiteral("1.0× of the ceiling"));
+    row("listing through the window (Get All to \"Done.\")", listing,
+        times(listing.seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+    const Series* peer = withMbsync ? &s.at(QStringLiteral("mbsync")) : nullptr;
+    const auto jobRatio = [&](const Series& job) {
+        return peer ? times(job.seconds(), peer->seconds()) + QStringLiteral(" of mbsync")
+                    : QStringLiteral("–");
+    };
+    row("whole job, output on disk", disk, jobRatio(disk));
+    row("whole job, output on tmpfs", tmpfs, jobRatio(tmpfs));
+    if (peer)
+        row("mbsync to a Maildir on tmpfs", *peer,
+            times(peer->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+    std::printf("\nWhole job in parts (medians): listing %.2f s, Check All %.3f s, "
+                "\"Emails.txt\" %.2f s, one file per message %.2f s on disk; %.2f s, %.3f s, "
+                "%.2f s, %.2f s on tmpfs. Longest stall of the window's thread while listing: "
+                "%lld ms.\n",
+                disk.medianOf(&WindowRun::listing), disk.medianOf(&WindowRun::checkAll),
+                disk.medianOf(&WindowRun::oneFile), disk.medianOf(&WindowRun::separate),
+                tmpfs.medianOf(&WindowRun::listing), tmpfs.medianOf(&WindowRun::checkAll),
+                tmpfs.medianOf(&WindowRun::oneFile), tmpfs.medianOf(&WindowRun::separate),
+                listing.longestStallMs());
+    std::fflush(stdout);
+}
+
+int runAll(const QCommandLineParser& options) {
+    Setup setup;
+    setup.count = options.value(QStringLiteral("count")).toInt();
+    const int repetitions = options.value(QStringLiteral("repetitions")).toInt();
+    const bool withMbsync = !options.isSet(QStringLiteral("no-mbsync"));
+    QList<int> roundTrips;
+    for (const QString& ms : options.value(QStringLiteral("rtt")).split(u','))
+        roundTrips.append(ms.toInt());
+    const QString disk = QDir(options.value(QStringLiteral("disk"))).absolutePath();
+
+    QTemporaryDir work;
+    setup.work = work.path();
+    const qint64 bytes = writeMixedMailbox(seedInbox(work.path()), setup.count);
+    if (bytes < 0) {
+        std::fprintf(stderr, "could not write the messages\n");
+        return 1;
+    }
+    const std::unique_ptr<MailServer> server = startBenchServer(work.path());
+    if (!server)
+        return 1;
+    setup.server = server.get();
+    std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log on %s, "
+                "job output on %s and /dev/shm.\n",
+                setup.count, double(bytes) / 1e6, repetitions, qPrintable(QDir::tempPath()),
+                qPrintable(disk));
+    measureInChild(setup, QStringLiteral("raw"), server->port(), QString()); // warm-up
+
+    bool allOk = true;
+    for (const int rtt : roundTrips) {
+        std::unique_ptr<DelayProxy> proxy;
+        if (rtt > 0)
+            proxy = std::make_unique<DelayProxy>(server->port(), rtt / 2);
+        const int port = proxy ? proxy->port() : server->port();
+        std::map<QString, Series> series;
+        const auto measure = [&](const QString& name, const QString& method,
+                                 const QString& outputParent) {
+            std::unique_ptr<QTemporaryDir> output;
+            if (!outputParent.isEmpty())
+                output = std::make_unique<QTemporaryDir>(
+                    QDir(outputParent).filePath(QStringLiteral("quentaril-bench-XXXXXX")));
+            const Measure m =
+                measureInChild(setup, method, port, output ? output->path() : QString());
+            allOk = allOk && m.ok;
+            series[name].runs.push_back(m);
+        };
+        for (int rep = 0; rep < repetitions; ++rep) {
+            measure(QStringLiteral("raw"), QStringLiteral("raw"), QString());
+            measure(QStringLiteral("listing"), QStringLiteral("listing"), QString());
+            measure(QStringLiteral("job on disk"), QStringLiteral("job"), disk);
+            measure(QStringLiteral("job on tmpfs"), QStringLiteral("job"),
+                    QStringLiteral("/dev/shm"));
+            if (withMbsync)
+                measure(QStringLiteral("mbsync"), QStringLiteral("mbsync"),
+                        QStringLiteral("/dev/shm"));
+        }
+        printTable(rtt, series, withMbsync);
+    }
+    return allOk ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && QByteArray(argv[1]) == "--measure") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return measureInThisProcess(app.arguments().mid(2));
+    }
+    QCoreApplication app(argc, argv);
+    QCommandLineParser options;
+    options.addOptions({
+        {QStringLiteral("count"), QStringLiteral("Messages in the folder."), QStringLiteral("N"),
+         QStringLiteral("2000")},
+        {QStringLiteral("repetitions"), QStringLiteral("Runs of each measure."),
+         QStringLiteral("R"), QStringLiteral("3")},
+        {QStringLiteral("rtt"), QStringLiteral("Round trips in ms, comma-separated."),
+         QStringLiteral("LIST"), QStringLiteral("0,50")},
+        {QStringLiteral("disk"), QStringLiteral("Folder on the disk for the job's output."),
+         QStringLiteral("FOLDER"), QStringLiteral(".")},
+        {QStringLiteral("no-mbsync"), QStringLiteral("Leave out the mbsync peer.")},
+    });
+    options.process(app);
+    return runAll(options);
+}
