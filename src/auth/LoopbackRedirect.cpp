@@ -1,8 +1,10 @@
 #include "auth/LoopbackRedirect.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace auth {
 
@@ -10,6 +12,7 @@ namespace {
 
 constexpr qint64 kMaxRequestBytes = 16 * 1024;
 constexpr int kListenAttempts = 5;
+constexpr std::chrono::seconds kSocketLifetime{30};
 
 QString page(const QString& text) {
     return QStringLiteral("<!doctype html><html><head><meta charset=\"utf-8\"><title>Quentaril"
@@ -63,9 +66,11 @@ QString LoopbackRedirect::redirectUri() const {
 
 void LoopbackRedirect::accept(QTcpServer* server) {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
-        // The server may go as soon as the answer is in; the socket must outlive it.
-        socket->setParent(this);
+        // The flow, and this listener with it, may end as soon as the answer is in: the socket
+        // lives on until the browser has the page, or a little while at most.
+        socket->setParent(QCoreApplication::instance());
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kSocketLifetime, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
     }
 }
