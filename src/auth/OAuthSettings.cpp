@@ -1,5 +1,8 @@
 #include "auth/OAuthSettings.h"
 
+#include "base/ServerSetting.h"
+#include "base/SettingsStore.h"
+
 namespace auth {
 
 namespace {
@@ -67,6 +70,12 @@ OAuthSettings OAuthSettings::read(const std::function<QString(const QString& key
                  ? InteractiveFlow::Device
                  : InteractiveFlow::Browser;
     return s;
+}
+
+OAuthSettings OAuthSettings::current() {
+    return read([](const QString& key) { return SettingsStore::Read(key); },
+                ServerSetting::current().host.compare(ServerSetting::defaultHost(),
+                                                      Qt::CaseInsensitive) == 0);
 }
 
 } // namespace auth

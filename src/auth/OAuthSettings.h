@@ -37,6 +37,8 @@ struct OAuthSettings {
     // the configured server is the mail service's own.
     static OAuthSettings read(const std::function<QString(const QString& key)>& value,
                               bool defaultServer);
+    // The stored settings, for the stored "Server".
+    static OAuthSettings current();
 };
 
 } // namespace auth

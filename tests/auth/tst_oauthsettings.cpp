@@ -1,6 +1,9 @@
 // Reading the sign-in settings, and reading the token endpoint's answers.
+#include "TemporarySettings.h"
+
 #include "auth/OAuthSettings.h"
 #include "auth/TokenRequest.h"
+#include "base/SettingsStore.h"
 
 #include <QJsonDocument>
 #include <QTest>
@@ -13,6 +16,7 @@ class OAuthSettingsTest : public QObject {
 private slots:
     void read_data();
     void read();
+    void current();
     void tokenAnswer_data();
     void tokenAnswer();
     void needsRefresh();
@@ -71,6 +75,19 @@ void OAuthSettingsTest::read() {
     QTEST(s.scopes, "scopes");
     QTEST(s.redirectHost, "redirectHost");
     QTEST(int(s.flow), "flow");
+}
+
+// The default method follows the stored server: the mail service's own signs in with OAuth2.
+void OAuthSettingsTest::current() {
+    TemporarySettings settings;
+    QCOMPARE(OAuthSettings::current().method, AuthMethod::OAuth2);
+    SettingsStore::Save(QStringLiteral("Server"), QStringLiteral("127.0.0.1:1993"));
+    QCOMPARE(OAuthSettings::current().method, AuthMethod::Password);
+    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("oauth2"));
+    SettingsStore::Save(QStringLiteral("OAuthAuthority"), QStringLiteral("http://127.0.0.1:8/x"));
+    QCOMPARE(OAuthSettings::current().method, AuthMethod::OAuth2);
+    QCOMPARE(OAuthSettings::current().deviceCodeUrl().toString(),
+             QStringLiteral("http://127.0.0.1:8/x/devicecode"));
 }
 
 void OAuthSettingsTest::tokenAnswer_data() {

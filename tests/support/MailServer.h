@@ -14,7 +14,7 @@ public:
         QString password = QStringLiteral("secret");
         // When set, the server takes only XOAUTH2/OAUTHBEARER bearer tokens and asks this
         // address whether one is live (IdentityProvider::introspectionUrl()).
-        QString oauth2Introspection;
+        QString oauth2Introspection = {};
     };
 
     MailServer();
