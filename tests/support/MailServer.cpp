@@ -42,11 +42,18 @@ MailServer::MailServer(const Options& options) : user_(options.user), password_(
     const QString seed = options.seedDir.isEmpty() ? defaultSeedDir() : options.seedDir;
     bool ok = false;
     // The watcher stops the server should this process end without running the destructor.
-    const QString out =
-        runScript({QStringLiteral("start"), stateDir(), seed, QStringLiteral("--user"), user_,
-                   QStringLiteral("--password"), password_, QStringLiteral("--watch-pid"),
-                   QString::number(QCoreApplication::applicationPid())},
-                  ok);
+    QStringList arguments{QStringLiteral("start"),
+                          stateDir(),
+                          seed,
+                          QStringLiteral("--user"),
+                          user_,
+                          QStringLiteral("--password"),
+                          password_,
+                          QStringLiteral("--watch-pid"),
+                          QString::number(QCoreApplication::applicationPid())};
+    if (!options.oauth2Introspection.isEmpty())
+        arguments << QStringLiteral("--oauth2-introspection") << options.oauth2Introspection;
+    const QString out = runScript(arguments, ok);
     if (!ok) {
         error_ = out;
         return;

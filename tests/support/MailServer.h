@@ -12,6 +12,9 @@ public:
         QString seedDir; // one sub-folder per mail folder with .eml files; default the test mailbox
         QString user = QStringLiteral("user@example.test");
         QString password = QStringLiteral("secret");
+        // When set, the server takes only XOAUTH2/OAUTHBEARER bearer tokens and asks this
+        // address whether one is live (IdentityProvider::introspectionUrl()).
+        QString oauth2Introspection = {};
     };
 
     MailServer();
