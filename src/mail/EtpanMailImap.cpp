@@ -120,6 +120,15 @@ qint32 EtpanMailImap::Login(const QString& user, const QString& password) {
     return call<bool>([user, password](EtpanWorker& w) { return w.login(user, password); }) ? 1 : 0;
 }
 
+XOAuth2Result EtpanMailImap::AuthenticateXOAuth2(const QString& user, const QString& accessToken) {
+    return call<XOAuth2Result>(
+        [user, accessToken](EtpanWorker& w) { return w.authenticateXOAuth2(user, accessToken); });
+}
+
+bool EtpanMailImap::IsConnected() const {
+    return worker_->isConnected();
+}
+
 qint32 EtpanMailImap::SelectMailbox(const QString& folder) {
     const QByteArray name = ModifiedUtf7::encode(folder);
     const auto count = call<std::optional<qint32>>([name](EtpanWorker& w) {

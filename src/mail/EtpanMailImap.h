@@ -35,6 +35,8 @@ public:
     qint32 Connect(const QString& host) override;
     QString SendRawCommand(const QString& command) override;
     qint32 Login(const QString& user, const QString& password) override;
+    XOAuth2Result AuthenticateXOAuth2(const QString& user, const QString& accessToken) override;
+    bool IsConnected() const override;
     qint32 SelectMailbox(const QString& folder) override;
     qint32 MessageCount() override;
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;

@@ -78,6 +78,19 @@ QByteArray quoted(const QByteArray& value) {
     return out + '"';
 }
 
+// What a refusal of a password adds when the server only takes OAuth2 sign-in.
+const QString oauth2Needed = QStringLiteral(
+    "This account needs OAuth2 sign-in: set AuthMethod=oauth2 in the settings file.");
+
+// The line of received that completes the command tagged tag, "" when none came.
+QByteArray taggedLine(const QByteArray& received, int tag) {
+    const QByteArray prefix = QByteArray::number(tag) + ' ';
+    for (const QByteArray& line : received.split('\n'))
+        if (line.startsWith(prefix))
+            return line.trimmed();
+    return {};
+}
+
 } // namespace
 
 // Created on the window's thread, then moved to the worker thread before any request.
@@ -129,6 +142,7 @@ void EtpanWorker::closeConnection() {
         }
         mailimap_free(imap_);
         imap_ = nullptr;
+        connected_ = false;
     } else if (stream) {
         mailstream_close(stream);
     } else if (fd >= 0) {
@@ -193,6 +207,7 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
         }
     }
 
+    receivedTail_.clear();
     imap_ = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap_, networkTimeout.count());
     mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);
@@ -211,6 +226,7 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
     }
     if (r != MAILIMAP_NO_ERROR_AUTHENTICATED && r != MAILIMAP_NO_ERROR_NON_AUTHENTICATED)
         return fail(where, r);
+    connected_ = true;
     return true;
 }
 
@@ -230,6 +246,15 @@ QString EtpanWorker::serverText() const {
     return {};
 }
 
+// Called in the worker thread. The text of the BYE the server sent last, before it closed the
+// connection ("Session invalidated - AccessTokenExpired"); "" when none came.
+QString EtpanWorker::byeText() const {
+    const qsizetype at = receivedTail_.lastIndexOf("* BYE ");
+    if (at < 0 || (at > 0 && receivedTail_[at - 1] != '\n'))
+        return {};
+    return QString::fromUtf8(receivedTail_.mid(at + 6).split('\r').value(0).split('\n').value(0));
+}
+
 // Called in the worker thread. Describes a failed libetpan call; a broken stream closes the
 // connection, since nothing more can travel on it.
 bool EtpanWorker::fail(const QString& operation, int code) {
@@ -239,16 +264,27 @@ bool EtpanWorker::fail(const QString& operation, int code) {
     case MAILIMAP_ERROR_CONNECTION_REFUSED:
     case MAILIMAP_ERROR_SSL: {
         const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
-        const QString why = cancelled_ ? QStringLiteral("cancelled")
-                            : late     ? QStringLiteral("timed out")
-                                       : QStringLiteral("the connection was closed");
-        lastError_ = QStringLiteral("%1 failed: %2").arg(operation, why);
+        const QString bye = byeText();
+        if (!cancelled_ && !bye.isEmpty()) {
+            lastError_ =
+                QStringLiteral("%1 failed, the server ended the session: %2").arg(operation, bye);
+        } else {
+            const QString why = cancelled_ ? QStringLiteral("cancelled")
+                                : late     ? QStringLiteral("timed out")
+                                           : QStringLiteral("the connection was closed");
+            lastError_ = QStringLiteral("%1 failed: %2").arg(operation, why);
+        }
         closeConnection();
         break;
     }
     case MAILIMAP_ERROR_PARSE:
         lastError_ =
             QStringLiteral("%1 failed: the server's response could not be read").arg(operation);
+        closeConnection();
+        break;
+    case MAILIMAP_ERROR_FATAL:
+        lastError_ = QStringLiteral("%1 failed, the server ended the session: %2")
+                         .arg(operation, serverText());
         closeConnection();
         break;
     case MAILIMAP_ERROR_DONT_ACCEPT_CONNECTION:
@@ -337,6 +373,12 @@ bool EtpanWorker::login(const QString& user, const QString& password) {
         lastError_ = QStringLiteral("LOGIN failed: already logged in");
         return false;
     }
+    // A server that advertises LOGINDISABLED must not be sent a password.
+    if (mailimap_has_extension(imap_, "LOGINDISABLED")) {
+        lastError_ =
+            QStringLiteral("LOGIN failed: the server does not accept passwords. ") + oauth2Needed;
+        return false;
+    }
     bool ok = mailimap_send_current_tag(imap_) == MAILIMAP_NO_ERROR &&
               mailstream_write(imap_->imap_stream, "LOGIN ", 6) >= 0;
     sendLoginArgument(user.toUtf8(), ok);
@@ -344,10 +386,79 @@ bool EtpanWorker::login(const QString& user, const QString& password) {
         ok = mailstream_write(imap_->imap_stream, " ", 1) >= 0;
     sendLoginArgument(password.toUtf8(), ok);
     const int r = ok ? finishCommand() : MAILIMAP_ERROR_STREAM;
-    if (r != MAILIMAP_NO_ERROR)
-        return fail(QStringLiteral("LOGIN"), r);
+    if (r != MAILIMAP_NO_ERROR) {
+        // The refusal's text is read before fail(), which may close the connection.
+        const bool policy = serverText().contains(QLatin1String("Basic authentication is disabled"),
+                                                  Qt::CaseInsensitive);
+        fail(QStringLiteral("LOGIN"), r);
+        if (policy)
+            lastError_ += QLatin1Char(' ') + oauth2Needed;
+        return false;
+    }
     imap_->imap_state = MAILIMAP_STATE_AUTHENTICATED;
     return true;
+}
+
+// Called in the worker thread. CAPABILITY, which libetpan keeps for the connection. Sent by hand:
+// mailimap_capability() copies what it keeps without looking, so an OK that came without
+// capabilities would crash it.
+int EtpanWorker::requestCapabilities() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (mailimap_send_current_tag(imap_) != MAILIMAP_NO_ERROR ||
+        mailstream_write(imap_->imap_stream, "CAPABILITY", 10) < 0)
+        return MAILIMAP_ERROR_STREAM;
+    return finishCommand();
+}
+
+// Called in the worker thread. libetpan reports every refusal alike and drops the response code,
+// so the tagged answer is read from the received lines: [UNAVAILABLE] there means the server could
+// not check the token now. The line that carries the token is sent, never received, so it is
+// never captured.
+XOAuth2Result EtpanWorker::authenticateXOAuth2(const QString& user, const QString& accessToken) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    const QString operation = QStringLiteral("AUTHENTICATE");
+    if (!requireConnection("AUTHENTICATE"))
+        return XOAuth2Result::ConnectionLost;
+    if (imap_->imap_state != MAILIMAP_STATE_NON_AUTHENTICATED) {
+        lastError_ = QStringLiteral("AUTHENTICATE failed: already logged in");
+        return XOAuth2Result::NotOffered;
+    }
+    // The greeting may carry no capabilities at all: ask for them.
+    int r = requestCapabilities();
+    if (r != MAILIMAP_NO_ERROR) {
+        fail(QStringLiteral("CAPABILITY"), r);
+        return imap_ ? XOAuth2Result::NotOffered : XOAuth2Result::ConnectionLost;
+    }
+    if (!mailimap_has_authentication(imap_, "XOAUTH2")) {
+        lastError_ =
+            QStringLiteral("AUTHENTICATE failed: the server does not offer XOAUTH2 sign-in");
+        return XOAuth2Result::NotOffered;
+    }
+
+    captured_.clear();
+    capturing_ = true;
+    r = mailimap_oauth2_authenticate(imap_, user.toUtf8().constData(),
+                                     accessToken.toUtf8().constData());
+    capturing_ = false;
+    const QByteArray answer = imap_ ? taggedLine(captured_, imap_->imap_tag) : QByteArray();
+    captured_.clear();
+    if (r == MAILIMAP_NO_ERROR)
+        return XOAuth2Result::SignedIn;
+    if (r == MAILIMAP_ERROR_LOGIN || r == MAILIMAP_ERROR_PROTOCOL) {
+        if (answer.contains("[UNAVAILABLE]")) {
+            lastError_ =
+                QStringLiteral("AUTHENTICATE failed: the server cannot check the token now: %1")
+                    .arg(serverText());
+            return XOAuth2Result::TemporaryFailure;
+        }
+        lastError_ = QStringLiteral("AUTHENTICATE failed: the server refused the token: %1")
+                         .arg(serverText());
+        return XOAuth2Result::TokenRefused;
+    }
+    fail(operation, r);
+    // Whatever else went wrong, the connection's state is unknown.
+    closeConnection();
+    return XOAuth2Result::ConnectionLost;
 }
 
 // Called in the worker thread. Opens the mailbox read-only.
@@ -495,10 +606,23 @@ void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) 
 }
 
 // Called in the worker thread, by libetpan. Keeps what the server sends while a raw command
-// runs; what is sent (the password among it) is never looked at.
+// runs, and the last bytes it sent; what is sent (the password or token among it) is never looked
+// at.
 void EtpanWorker::onLog(mailimap*, int type, const char* data, size_t size,
                         void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
-    if (self->capturing_ && type == MAILSTREAM_LOG_TYPE_DATA_RECEIVED && data)
-        self->captured_.append(data, qsizetype(size));
+    if (type != MAILSTREAM_LOG_TYPE_DATA_RECEIVED || !data)
+        return;
+    try {
+        if (self->capturing_)
+            self->captured_.append(data, qsizetype(size));
+        constexpr qsizetype tailSize = 256;
+        const auto n = qsizetype(size);
+        if (n >= tailSize)
+            self->receivedTail_ = QByteArray(data + n - tailSize, tailSize);
+        else
+            self->receivedTail_ = (self->receivedTail_ + QByteArray(data, n)).right(tailSize);
+    } catch (...) {
+        // Out of memory: what was kept is only used to explain a failure.
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail/MailImap.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -48,6 +50,7 @@ public:
     bool open(const Endpoint& endpoint);
     QString command(const QByteArray& line);
     bool login(const QString& user, const QString& password);
+    XOAuth2Result authenticateXOAuth2(const QString& user, const QString& accessToken);
     bool examine(const QByteArray& mailbox);
     qint32 exists() const;
     std::optional<Fetched> fetch(quint32 sequenceNumber);
@@ -59,6 +62,8 @@ public:
     bool logout();
 
     QString lastError() const { return lastError_; }
+    // Any thread.
+    bool isConnected() const { return connected_; }
 
 private:
     static void onBodyProgress(size_t current, size_t maximum, void* context) noexcept;
@@ -72,9 +77,11 @@ private:
     void closeConnection();
     void sendLoginArgument(const QByteArray& value, bool& ok);
     int finishCommand();
+    int requestCapabilities();
     bool pause(int milliseconds);
     bool sendFetch(quint32 first, quint32 last);
     QString serverText() const;
+    QString byeText() const;
 
     ProgressSink progress_;
     quint64 callId_ = 0;
@@ -87,8 +94,10 @@ private:
     int fd_ = -1;
 
     mailimap* imap_ = nullptr;
+    std::atomic<bool> connected_{false}; // imap_ is set, for other threads to read
     bool capturing_ = false;
     QByteArray captured_;
+    QByteArray receivedTail_; // the last bytes received on the connection
     QString lastError_;
 
     // While fetchAhead runs: where arriving messages go, which numbers came and how large they

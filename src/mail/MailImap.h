@@ -19,6 +19,15 @@ struct EmailObject {
     QDateTime Date;        // the Date header, or the server's internal date when it is unreadable
 };
 
+// How an XOAUTH2 sign-in ended.
+enum class XOAuth2Result {
+    SignedIn,
+    TokenRefused,     // the server answered NO or BAD: the token is wrong or has expired
+    TemporaryFailure, // NO [UNAVAILABLE]: the server cannot check tokens now; try later
+    ConnectionLost,   // the connection closed, failed, timed out or was cancelled
+    NotOffered,       // the server does not offer AUTH=XOAUTH2 (or the connection is signed in)
+};
+
 // The IMAP component. One instance lives as long as the main window; sessions borrow it.
 // Every operation that answers a number answers 1 for success.
 // While a call waits on the network it raises AbortCheck (at least every 100 ms; a non-zero value
@@ -37,6 +46,13 @@ public:
     // Sends one command line exactly as given; answers the server's response, "" on failure.
     virtual QString SendRawCommand(const QString& command) = 0;
     virtual qint32 Login(const QString& user, const QString& password) = 0;
+    // Signs in with an OAuth2 access token (SASL XOAUTH2) instead of LOGIN: asks the server for
+    // its capabilities first, since a greeting may carry none. The token never reaches a log or
+    // the last-error text.
+    virtual XOAuth2Result AuthenticateXOAuth2(const QString& user, const QString& accessToken) = 0;
+    // False once the connection is closed or lost (after Disconnect, a failed Connect, a broken
+    // stream or a server's BYE).
+    virtual bool IsConnected() const = 0;
     // Opens the folder read-only.
     virtual qint32 SelectMailbox(const QString& folder) = 0;
     virtual qint32 MessageCount() = 0;

@@ -72,17 +72,17 @@ void clsMailIMAP::MailImap1_PercentDone(qint32 percent) {
 }
 
 void clsMailIMAP::GetLastError() {
-    const QString detail = MailIMAPObject ? MailIMAPObject->LastErrorText() : QString();
+    ShowLoginFailure(MailIMAPObject ? MailIMAPObject->LastErrorText() : QString());
+}
+
+void clsMailIMAP::ShowLoginFailure(const QString& detail) {
     showMessage(nullptr,
                 QStringLiteral("Invalid login. Please double-check your username and password."),
                 BoxIcon::None, detail);
 }
 
-bool clsMailIMAP::Connect() {
-    Binding binding(*this);
-    MailImap& component = binding.component();
-    component.setSSL(SSL);
-    component.setPort(PORT);
+// Connects and identifies the program; a failure is reported.
+bool clsMailIMAP::OpenConnection(MailImap& component) {
     lastResult = component.Connect(IMAPServer);
     if (lastResult != 1) {
         GetLastError();
@@ -92,11 +92,54 @@ bool clsMailIMAP::Connect() {
         GetLastError();
         return false;
     }
+    return true;
+}
+
+bool clsMailIMAP::Connect() {
+    Binding binding(*this);
+    MailImap& component = binding.component();
+    component.setSSL(SSL);
+    component.setPort(PORT);
+    lastSignIn.reset();
+    if (AuthMethod == AuthMode::OAuth2)
+        return SignInWithToken(component, TokenNeed::Current);
+    if (!OpenConnection(component))
+        return false;
     lastResult = component.Login(Username, Password);
     if (lastResult == 1)
         return true;
     GetLastError();
     return false;
+}
+
+// Signs in with XOAUTH2 on a new connection. A token the server refuses is replaced by a fresh one
+// once, tried on another new connection: a server may close a connection after a refusal. The
+// token is had before connecting, since getting one may take a sign-in in the browser.
+bool clsMailIMAP::SignInWithToken(MailImap& component, TokenNeed need) {
+    if (!TokenSource)
+        throw Failure::objectNotSet();
+    while (true) {
+        lastSignIn.reset();
+        const AccessToken token = TokenSource(need);
+        if (token.token.isEmpty()) {
+            lastResult = 0;
+            ShowLoginFailure(
+                QStringLiteral("sign-in failed: %1")
+                    .arg(token.error.isEmpty() ? QStringLiteral("no access token") : token.error));
+            return false;
+        }
+        if (!OpenConnection(component))
+            return false;
+        lastSignIn = component.AuthenticateXOAuth2(Username, token.token);
+        lastResult = *lastSignIn == XOAuth2Result::SignedIn ? 1 : 0;
+        if (lastResult == 1)
+            return true;
+        if (*lastSignIn != XOAuth2Result::TokenRefused || need == TokenNeed::Fresh) {
+            GetLastError();
+            return false;
+        }
+        need = TokenNeed::Fresh;
+    }
 }
 
 qint32 clsMailIMAP::GetTotalMessage(const QString& FolderName) {
@@ -146,8 +189,14 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     for (qint64 n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
         CurrentLocation = qint32(n);
-        const std::unique_ptr<EmailObject> email = component.FetchMessage(qint32(n), 0);
+        std::unique_ptr<EmailObject> email = component.FetchMessage(qint32(n), 0);
         WriteErrorLog();
+        if (!email && MayResume(component)) {
+            if (!Resume(component, FolderName, qint32(n), last))
+                break;
+            email = component.FetchMessage(qint32(n), 0);
+            WriteErrorLog();
+        }
         if (!email)
             continue;
         if (AbortProcess)
@@ -157,4 +206,25 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
                                 receivedDate, email->PlainTextBody, email->HTMLTextBody, qint32(n));
         QCoreApplication::processEvents();
     }
+}
+
+// A connection signed in with a token that is lost during a listing is taken for an expired
+// token (the server ends the session with "* BYE ... AccessTokenExpired" when one expires), so a
+// listing may outlast a token. Never after Stop.
+bool clsMailIMAP::MayResume(const MailImap& component) const {
+    return AuthMethod == AuthMode::OAuth2 && !AbortProcess && !component.IsConnected();
+}
+
+// Signs in anew with a fresh token, opens the folder again read-only and goes on from message
+// from; a failure is reported and ends the listing.
+bool clsMailIMAP::Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last) {
+    if (!SignInWithToken(component, TokenNeed::Fresh))
+        return false;
+    lastResult = component.SelectMailbox(FolderName);
+    if (lastResult != 1) {
+        GetLastError();
+        return false;
+    }
+    component.setFetchWindow(from, last);
+    return true;
 }

@@ -1,12 +1,19 @@
 #pragma once
 
+#include "mail/AccessTokenSource.h"
+#include "mail/MailImap.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-class MailImap;
+// How a session signs in.
+enum class AuthMode {
+    Password, // LOGIN with Username and Password
+    OAuth2,   // XOAUTH2 with Username and an access token from TokenSource
+};
 
 // The mail session: holds the connection settings and credentials, logs in, counts and enumerates
 // folders, lists a range of messages raising one MailExtractListing per message, answers the
@@ -29,6 +36,12 @@ public:
     QString Password;
     QString Username;
     MailImap* MailImap1 = nullptr; // the instance whose events this session handles
+    AuthMode AuthMethod = AuthMode::Password;
+    AccessTokenSource TokenSource; // required with AuthMode::OAuth2
+
+    // How the last XOAUTH2 sign-in ended; none when the last sign-in sent no AUTHENTICATE
+    // (password mode, no token, no connection).
+    std::optional<XOAuth2Result> LastSignIn() const { return lastSignIn; }
 
     // Shows the invalid-login box; the component's last-error text is its detail.
     void GetLastError();
@@ -51,6 +64,12 @@ private:
     void MailImap1_AbortCheck(qint32& abort);
     void MailImap1_PercentDone(qint32 percent);
     void WriteErrorLog();
+    void ShowLoginFailure(const QString& detail);
+    bool OpenConnection(MailImap& component);
+    bool SignInWithToken(MailImap& component, TokenNeed need);
+    bool MayResume(const MailImap& component) const;
+    bool Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last);
 
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
+    std::optional<XOAuth2Result> lastSignIn;
 };

@@ -22,6 +22,11 @@ public:
     qint32 Connect(const QString& host) override;
     QString SendRawCommand(const QString& command) override;
     qint32 Login(const QString& user, const QString& password) override;
+    XOAuth2Result AuthenticateXOAuth2(const QString& user, const QString&) override {
+        calls.append(QStringLiteral("XOAuth2 ") + user);
+        return XOAuth2Result::SignedIn;
+    }
+    bool IsConnected() const override { return true; }
     qint32 SelectMailbox(const QString& folder) override;
     qint32 MessageCount() override { return qint32(messages.size()); }
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;

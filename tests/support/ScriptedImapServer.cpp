@@ -7,7 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-ScriptedImapServer::ScriptedImapServer(Script script) : script_(std::move(script)) {
+ScriptedImapServer::ScriptedImapServer(Script script, QByteArray greeting)
+    : script_(std::move(script)), greeting_(std::move(greeting)) {
     listener_ = LoopbackSocket::listenOnFreePort(4, port_);
     thread_ = std::thread([this] { serve(); });
 }
@@ -26,6 +27,11 @@ ScriptedImapServer::~ScriptedImapServer() {
 QList<QByteArray> ScriptedImapServer::commands() const {
     std::lock_guard lock(mutex_);
     return commands_;
+}
+
+int ScriptedImapServer::connections() const {
+    std::lock_guard lock(mutex_);
+    return connections_;
 }
 
 QByteArray ScriptedImapServer::fetchResponse(quint32 number, const QByteArray& raw) {
@@ -51,11 +57,12 @@ void ScriptedImapServer::serve() {
         {
             std::lock_guard lock(mutex_);
             client_ = fd;
+            ++connections_;
             if (stopping_)
                 shutdown(fd, SHUT_RDWR);
         }
         QByteArray pending;
-        bool open = LoopbackSocket::sendAll(fd, "* OK scripted server ready\r\n");
+        bool open = LoopbackSocket::sendAll(fd, greeting_);
         while (open) {
             const qsizetype end = pending.indexOf("\r\n");
             if (end < 0) {
@@ -75,7 +82,9 @@ void ScriptedImapServer::serve() {
                 std::lock_guard lock(mutex_);
                 commands_.append(command);
             }
-            open = LoopbackSocket::sendAll(fd, script_(tag, command));
+            const QByteArray answer = script_(tag, command);
+            open = LoopbackSocket::sendAll(fd, answer) && !answer.startsWith("* BYE") &&
+                   !answer.contains("\r\n* BYE");
         }
         std::lock_guard lock(mutex_);
         client_ = -1;

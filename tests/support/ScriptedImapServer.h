@@ -10,13 +10,15 @@
 // A plain-text IMAP server on a free loopback port for the cases a real server will not play:
 // each command line the client sends is handed to a script, which answers the bytes to send back
 // (untagged lines and the tagged completion). One client at a time; the script runs on the
-// server's own thread, so it may sleep to play a slow link.
+// server's own thread, so it may sleep to play a slow link. An answer with an untagged BYE line
+// closes the connection after it is sent, as a server does; the next client is then served.
 class ScriptedImapServer {
 public:
     // tag and the rest of the line ("FETCH 1:4 (BODY.PEEK[] INTERNALDATE)"), without CR LF.
     using Script = std::function<QByteArray(const QByteArray& tag, const QByteArray& command)>;
 
-    explicit ScriptedImapServer(Script script);
+    explicit ScriptedImapServer(Script script,
+                                QByteArray greeting = "* OK scripted server ready\r\n");
     ~ScriptedImapServer();
     ScriptedImapServer(const ScriptedImapServer&) = delete;
     ScriptedImapServer& operator=(const ScriptedImapServer&) = delete;
@@ -24,6 +26,8 @@ public:
     int port() const { return port_; }
     // Every command line received so far, without tags.
     QList<QByteArray> commands() const;
+    // Clients accepted so far.
+    int connections() const;
 
     // A message as a FETCH answer of BODY.PEEK[] and INTERNALDATE carries it.
     static QByteArray fetchResponse(quint32 number, const QByteArray& raw);
@@ -32,11 +36,13 @@ private:
     void serve();
 
     Script script_;
+    QByteArray greeting_;
     int listener_ = -1;
     int client_ = -1;
     int port_ = 0;
     mutable std::mutex mutex_;
     QList<QByteArray> commands_;
+    int connections_ = 0;
     bool stopping_ = false;
     std::thread thread_;
 };
