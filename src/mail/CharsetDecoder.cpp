@@ -116,7 +116,7 @@ bool convertToUtf8(QByteArrayView bytes, const Reading& reading, QByteArray& out
     const auto convert = [&](char** input, size_t* inputLeft) {
         for (;;) {
             char* outPtr = out.data() + written;
-            size_t outLeft = static_cast<size_t>(out.size() - written) - 3; // room for U+FFFD
+            size_t outLeft = static_cast<size_t>(out.size() - written);
             const size_t result = iconv(cd, input, inputLeft, &outPtr, &outLeft);
             const int error = errno;
             written = outPtr - out.data();

@@ -12,5 +12,9 @@
 // feed: nothing is dropped silently.
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
 
-// 8-bit text with no usable declaration: UTF-8 when it reads as UTF-8, otherwise Windows-1252.
+// 8-bit text with no usable declaration (none, an unknown one, or UTF-8 or US-ASCII that the bytes
+// belie): UTF-8 when it holds UTF-8 sequences, its broken bytes then shown as U+FFFD; otherwise
+// Windows-1252. A wide East-Asian charset is deliberately not tried in between: GB18030 accepts
+// most Latin-1 words whose accented letter is followed by another letter ("M\xfcller" would come
+// out as CJK text), which would garble common Western names without any error.
 QString decodeUndeclared(QByteArrayView bytes);

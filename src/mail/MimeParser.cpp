@@ -39,13 +39,19 @@ QString fromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
-QByteArray streamBytes(GMimeStream* stream) {
+QByteArray memoryBytes(GMimeStream* memory) {
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data),
+                      static_cast<qsizetype>(bytes->len));
+}
+
+// The content as it stands in the message, still transfer-encoded.
+QByteArray encodedBytes(GMimeDataWrapper* content) {
+    GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
     GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
     g_mime_stream_reset(stream);
     g_mime_stream_write_to_stream(stream, sink.get());
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data),
-                      static_cast<qsizetype>(bytes->len));
+    return memoryBytes(sink.get());
 }
 
 // The bytes of a part after its transfer encoding is undone, before any charset conversion.
@@ -56,17 +62,15 @@ QByteArray transferDecoded(GMimePart* part) {
         return {};
     switch (g_mime_data_wrapper_get_encoding(content)) {
     case GMIME_CONTENT_ENCODING_BASE64:
-        return decodeBase64Leniently(streamBytes(g_mime_data_wrapper_get_stream(content)));
+        return decodeBase64Leniently(encodedBytes(content));
     case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
-        return decodeQuotedPrintable(streamBytes(g_mime_data_wrapper_get_stream(content)));
+        return decodeQuotedPrintable(encodedBytes(content));
     default:
         break;
     }
     GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(content, sink.get());
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data),
-                      static_cast<qsizetype>(bytes->len));
+    return memoryBytes(sink.get());
 }
 
 // The text of a part decoded from its transfer encoding and its charset, read as the charset
