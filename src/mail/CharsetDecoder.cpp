@@ -173,8 +173,6 @@ bool holdsUtf8Sequence(QByteArrayView bytes) {
 // UTF-8 with each broken sequence (the longest start of a valid sequence, or else one byte)
 // shown as one U+FFFD, as the Encoding Standard decodes it.
 QString utf8WithReplacements(QByteArrayView bytes) {
-    if (g_utf8_validate_len(bytes.data(), static_cast<gssize>(bytes.size()), nullptr))
-        return QString::fromUtf8(bytes);
     QByteArray repaired;
     repaired.reserve(bytes.size() + 16);
     for (qsizetype i = 0; i < bytes.size();) {
@@ -222,7 +220,9 @@ QString readable(QString text) {
 QString decodeUndeclared(QByteArrayView bytes) {
     const auto size = static_cast<gssize>(bytes.size());
     // Valid UTF-8, or UTF-8 with a few broken bytes: those show as U+FFFD.
-    if (g_utf8_validate_len(bytes.data(), size, nullptr) || holdsUtf8Sequence(bytes))
+    if (g_utf8_validate_len(bytes.data(), size, nullptr))
+        return readable(QString::fromUtf8(bytes));
+    if (holdsUtf8Sequence(bytes))
         return readable(utf8WithReplacements(bytes));
     QByteArray utf8;
     if (!convertToUtf8(bytes, {"WINDOWS-1252"}, utf8))
