@@ -1,6 +1,7 @@
 #include "base/Conversions.h"
 
 #include "base/Failure.h"
+#include "base/LocaleTimeFormat.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -139,34 +140,21 @@ template <class Integer> Integer roundTo(double value) {
     return static_cast<Integer>(rounded);
 }
 
-// Drops the time-zone fields (t, tt, ...) of a time format with the blanks before them, leaving
-// quoted literal text alone.
-QString withoutTimeZone(const QString& format) {
-    QString result;
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format[i];
-        if (c == u'\'')
-            quoted = !quoted;
-        if (quoted || c != u't') {
-            result += c;
-            continue;
-        }
-        while (!result.isEmpty() && result.back().isSpace())
-            result.chop(1);
-    }
-    return result.trimmed();
-}
+} // namespace
 
-QString dateTimeFormat() {
-    const QLocale locale = QLocale::system();
+QString dateTimeFormat(const QLocale& locale) {
     QString date = locale.dateFormat(QLocale::ShortFormat);
     static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
     date.replace(twoDigitYear, QStringLiteral("yyyy"));
-    return date + u' ' + withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    // Every listed message asks for this format; tidying the time format once per thread is enough.
+    thread_local QString timeFormat;
+    thread_local QString tidiedTimeFormat;
+    if (const QString raw = locale.timeFormat(QLocale::LongFormat); raw != timeFormat) {
+        tidiedTimeFormat = timeFormatWithoutZone(raw);
+        timeFormat = raw;
+    }
+    return date + u' ' + tidiedTimeFormat;
 }
-
-} // namespace
 
 double readNumber(const QString& text) {
     QString compact = text;
@@ -195,12 +183,12 @@ bool toBoolean(const QString& text) {
     return readWholeNumber(trimmed) != 0;
 }
 
-QString dateTimeText(const QDateTime& value) {
-    return QLocale::system().toString(value, dateTimeFormat());
+QString dateTimeText(const QDateTime& value, const QLocale& locale) {
+    return locale.toString(value, dateTimeFormat(locale));
 }
 
-QDateTime readDateTimeText(const QString& text) {
-    const QDateTime value = QLocale::system().toDateTime(text.trimmed(), dateTimeFormat());
+QDateTime readDateTimeText(const QString& text, const QLocale& locale) {
+    const QDateTime value = locale.toDateTime(text.trimmed(), dateTimeFormat(locale));
     if (!value.isValid())
         throw Failure::typeMismatch();
     return value;

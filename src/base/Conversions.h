@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 // The conversions of the program's window logic, with exact semantics. Each one that can fail
@@ -26,10 +27,12 @@ qint16 toInt16(const QString& text);
 bool toBoolean(const QString& text);
 
 // The platform's default date-time text: the locale's short date with a four-digit year, a
-// blank, and the locale's long time without a time zone.
-QString dateTimeText(const QDateTime& value);
+// blank, and the locale's long time without its time zone.
+QString dateTimeText(const QDateTime& value, const QLocale& locale = QLocale::system());
 // Reads such a text back (Type mismatch when it is not one).
-QDateTime readDateTimeText(const QString& text);
+QDateTime readDateTimeText(const QString& text, const QLocale& locale = QLocale::system());
+// The format of that text in a locale.
+QString dateTimeFormat(const QLocale& locale);
 
 // Days since 30 December 1899 with the time of day as the fraction.
 double toOleDate(const QDateTime& value);

@@ -1,0 +1,244 @@
+#include "mail/CharsetDecoder.h"
+
+#include "mail/Iso2022Jp.h"
+
+#include <cerrno>
+#include <cstring>
+
+// GLib names a member "signals"; Qt's keyword macro must not reach its headers.
+#undef signals
+#include <gmime/gmime.h>
+
+namespace {
+
+constexpr char replacementUtf8[] = "\xef\xbf\xbd";
+
+// How a declared charset is read.
+struct Reading {
+    const char* iconvName = nullptr; // nullptr: as undeclared 8-bit text
+    bool doubleByte = false;         // a failed lead byte takes a non-ASCII trail byte with it
+    bool iso2022Jp = false;          // rewritten to EUC-JP-MS first
+};
+
+struct Superset {
+    const char* label;
+    Reading reading;
+};
+
+// Labels whose senders really write a wider charset of the same family. Every name here is one
+// iconv knows; the characters come from its tables.
+const Superset supersets[] = {
+    {"utf-8", {}},
+    {"utf8", {}},
+    {"us-ascii", {}},
+    {"ascii", {}},
+    {"ansi_x3.4-1968", {}},
+    {"iso-8859-1", {"WINDOWS-1252"}},
+    {"latin1", {"WINDOWS-1252"}},
+    {"l1", {"WINDOWS-1252"}},
+    {"iso-8859-9", {"WINDOWS-1254"}},
+    {"latin5", {"WINDOWS-1254"}},
+    {"iso-8859-11", {"CP874"}},
+    {"tis-620", {"CP874"}},
+    {"shift_jis", {"CP932", true}},
+    {"shift-jis", {"CP932", true}},
+    {"sjis", {"CP932", true}},
+    {"x-sjis", {"CP932", true}},
+    {"ms_kanji", {"CP932", true}},
+    {"csshiftjis", {"CP932", true}},
+    {"windows-31j", {"CP932", true}},
+    {"cswindows31j", {"CP932", true}},
+    {"cp932", {"CP932", true}},
+    {"x-ms-cp932", {"CP932", true}},
+    {"euc-jp", {"EUC-JP-MS", true}},
+    {"x-euc-jp", {"EUC-JP-MS", true}},
+    {"eucjp", {"EUC-JP-MS", true}},
+    {"iso-2022-jp", {"EUC-JP-MS", true, true}},
+    {"csiso2022jp", {"EUC-JP-MS", true, true}},
+    {"euc-kr", {"CP949", true}},
+    {"euckr", {"CP949", true}},
+    {"cseuckr", {"CP949", true}},
+    {"ks_c_5601-1987", {"CP949", true}},
+    {"ks_c_5601-1989", {"CP949", true}},
+    {"ks_c_5601", {"CP949", true}},
+    {"ksc5601", {"CP949", true}},
+    {"ksc_5601", {"CP949", true}},
+    {"korean", {"CP949", true}},
+    {"windows-949", {"CP949", true}},
+    {"cp949", {"CP949", true}},
+    {"gb2312", {"GB18030", true}},
+    {"csgb2312", {"GB18030", true}},
+    {"euc-cn", {"GB18030", true}},
+    {"gbk", {"GB18030", true}},
+    {"x-gbk", {"GB18030", true}},
+    {"cp936", {"GB18030", true}},
+    {"gb18030", {"GB18030", true}},
+    {"big5", {"BIG5-HKSCS", true}},
+    {"csbig5", {"BIG5-HKSCS", true}},
+    {"x-x-big5", {"BIG5-HKSCS", true}},
+    {"cn-big5", {"BIG5-HKSCS", true}},
+    {"unicode-1-1-utf-7", {"UTF-7"}},
+};
+
+const Superset* findSuperset(const QByteArray& label) {
+    for (const Superset& superset : supersets)
+        if (label == superset.label)
+            return &superset;
+    return nullptr;
+}
+
+// The reading of a label; GMime's canonical name catches spellings such as "ISO_8859-1:1987".
+Reading readingOf(QByteArrayView charset, QByteArray& iconvName) {
+    const QByteArray label = charset.trimmed().toByteArray().toLower();
+    if (label.isEmpty())
+        return {};
+    if (const Superset* superset = findSuperset(label))
+        return superset->reading;
+    iconvName = QByteArray(g_mime_charset_canon_name(label.constData())).toLower();
+    if (const Superset* superset = findSuperset(iconvName))
+        return superset->reading;
+    return {iconvName.constData()};
+}
+
+void appendReplacement(QByteArray& out) {
+    out.append(replacementUtf8, 3);
+}
+
+// iconv into UTF-8; every byte it refuses becomes U+FFFD. False when iconv has no such charset.
+bool convertToUtf8(QByteArrayView bytes, const Reading& reading, QByteArray& out) {
+    iconv_t cd = g_mime_iconv_open("UTF-8", reading.iconvName);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out.resize(bytes.size() * 2 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    qsizetype written = 0;
+    const auto convert = [&](char** input, size_t* inputLeft) {
+        for (;;) {
+            char* outPtr = out.data() + written;
+            size_t outLeft = static_cast<size_t>(out.size() - written);
+            const size_t result = iconv(cd, input, inputLeft, &outPtr, &outLeft);
+            const int error = errno;
+            written = outPtr - out.data();
+            if (result != static_cast<size_t>(-1))
+                return 0;
+            if (error != E2BIG)
+                return error;
+            out.resize(out.size() * 2);
+        }
+    };
+    while (inLeft > 0) {
+        const int error = convert(&in, &inLeft);
+        if (error == 0)
+            break;
+        out.resize(written);
+        appendReplacement(out);
+        written = out.size();
+        out.resize(written + static_cast<qsizetype>(inLeft) * 2 + 16);
+        if (error != EILSEQ) // an incomplete sequence at the end, or worse: nothing more to read
+            break;
+        const auto lead = static_cast<unsigned char>(in[0]);
+        const size_t skip = reading.doubleByte && lead >= 0x81 && inLeft > 1 &&
+                                    static_cast<unsigned char>(in[1]) >= 0x80
+                                ? 2
+                                : 1;
+        in += skip;
+        inLeft -= skip;
+    }
+    convert(nullptr, nullptr); // the final shift sequence of a stateful charset
+    out.resize(written);
+    g_mime_iconv_close(cd);
+    return true;
+}
+
+// A whole multi-byte UTF-8 sequence starts at bytes[i].
+bool utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const int trail = lead >= 0xc2 && lead <= 0xdf   ? 1
+                      : lead >= 0xe0 && lead <= 0xef ? 2
+                      : lead >= 0xf0 && lead <= 0xf4 ? 3
+                                                     : 0;
+    if (trail == 0 || i + trail >= bytes.size())
+        return false;
+    return g_utf8_validate(bytes.data() + i, trail + 1, nullptr);
+}
+
+bool holdsUtf8Sequence(QByteArrayView bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0xc2 && utf8SequenceAt(bytes, i))
+            return true;
+    return false;
+}
+
+// UTF-8 with each broken sequence (the longest start of a valid sequence, or else one byte)
+// shown as one U+FFFD, as the Encoding Standard decodes it.
+QString utf8WithReplacements(QByteArrayView bytes) {
+    QByteArray repaired;
+    repaired.reserve(bytes.size() + 16);
+    for (qsizetype i = 0; i < bytes.size();) {
+        const char* end = nullptr;
+        g_utf8_validate_len(bytes.data() + i, static_cast<gssize>(bytes.size() - i), &end);
+        const qsizetype valid = end - (bytes.data() + i);
+        repaired.append(bytes.sliced(i, valid));
+        i += valid;
+        if (i >= bytes.size())
+            break;
+        appendReplacement(repaired);
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const int trail = lead >= 0xc2 && lead <= 0xdf   ? 1
+                          : lead >= 0xe0 && lead <= 0xef ? 2
+                          : lead >= 0xf0 && lead <= 0xf4 ? 3
+                                                         : 0;
+        // The second byte's range depends on the lead; later ones are plain continuations.
+        const unsigned char low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+        ++i;
+        for (int k = 0; k < trail && i < bytes.size(); ++k, ++i) {
+            const auto c = static_cast<unsigned char>(bytes[i]);
+            if (c < (k == 0 ? low : 0x80) || c > (k == 0 ? high : 0xbf))
+                break;
+        }
+    }
+    return QString::fromUtf8(repaired);
+}
+
+// Controls other than tab, line breaks and form feed, and a leading byte-order mark.
+QString readable(QString text) {
+    if (text.startsWith(QChar(0xfeff)))
+        text.remove(0, 1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool allowed = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+        if ((c < 0x20 && !allowed) || (c >= 0x7f && c <= 0x9f))
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+} // namespace
+
+QString decodeUndeclared(QByteArrayView bytes) {
+    const auto size = static_cast<gssize>(bytes.size());
+    // Valid UTF-8, or UTF-8 with a few broken bytes: those show as U+FFFD.
+    if (g_utf8_validate_len(bytes.data(), size, nullptr))
+        return readable(QString::fromUtf8(bytes));
+    if (holdsUtf8Sequence(bytes))
+        return readable(utf8WithReplacements(bytes));
+    QByteArray utf8;
+    if (!convertToUtf8(bytes, {"WINDOWS-1252"}, utf8))
+        return readable(QString::fromLatin1(bytes));
+    return readable(QString::fromUtf8(utf8));
+}
+
+QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
+    QByteArray iconvName;
+    const Reading reading = readingOf(charset, iconvName);
+    if (!reading.iconvName)
+        return decodeUndeclared(bytes);
+    QByteArray utf8;
+    const bool known = reading.iso2022Jp ? convertToUtf8(iso2022JpAsEucJpMs(bytes), reading, utf8)
+                                         : convertToUtf8(bytes, reading, utf8);
+    if (!known)
+        return decodeUndeclared(bytes);
+    return readable(QString::fromUtf8(utf8));
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Bytes of a message to text. Safe to call on any thread.
+//
+// A declared charset is read as the common superset its senders really use (Shift_JIS as
+// Windows-31J, EUC-KR as Unified Hangul, ISO-8859-1 as Windows-1252, ...). Bytes that still cannot
+// be decoded become U+FFFD, and so do control characters other than tab, line breaks and form
+// feed: nothing is dropped silently.
+QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
+
+// 8-bit text with no usable declaration (none, an unknown one, or UTF-8 or US-ASCII that the bytes
+// belie): UTF-8 when it holds UTF-8 sequences, its broken bytes then shown as U+FFFD; otherwise
+// Windows-1252. A wide East-Asian charset is deliberately not tried in between: GB18030 accepts
+// most Latin-1 words whose accented letter is followed by another letter ("M\xfcller" would come
+// out as CJK text), which would garble common Western names without any error.
+QString decodeUndeclared(QByteArrayView bytes);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// Transfer encodings read as leniently as mature mail readers read them. Safe on any thread.
+
+// Base64 with characters outside the alphabet skipped and missing padding supplied: a last group
+// of two or three characters still gives its one or two bytes. Padding in the middle (pieces
+// written one after another) ends a piece instead of producing zero bytes.
+QByteArray decodeBase64Leniently(QByteArrayView text);
+
+// Quoted-printable with the blanks that transport added at line ends removed first, so that
+// "= " before a line break is still a soft break. Escapes that are not two hex digits stay as
+// they are.
+QByteArray decodeQuotedPrintable(QByteArrayView text);
