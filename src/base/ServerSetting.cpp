@@ -35,8 +35,22 @@ ServerAddress parse(const QString& setting) {
     return {host.isEmpty() ? defaultHost() : host, portValid ? port : defaultPort};
 }
 
+namespace {
+std::function<void(const ServerAddress&)>& addressCheck() {
+    static std::function<void(const ServerAddress&)> check;
+    return check;
+}
+} // namespace
+
+void setAddressCheck(std::function<void(const ServerAddress&)> check) {
+    addressCheck() = std::move(check);
+}
+
 ServerAddress current() {
-    return parse(SettingsStore::Read(QStringLiteral("Server")));
+    const ServerAddress address = parse(SettingsStore::Read(QStringLiteral("Server")));
+    if (addressCheck())
+        addressCheck()(address);
+    return address;
 }
 
 } // namespace ServerSetting

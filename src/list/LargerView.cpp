@@ -5,23 +5,40 @@
 #include "list/ListCounters.h"
 #include "list/MessageListView.h"
 
+#include <QScopeGuard>
+
 #include <memory>
 
+namespace {
+bool viewOpen = false; // one larger view at a time
+} // namespace
+
+// The view is up and modal before anything in it yields (its counters do): a click on the main
+// window queued meanwhile cannot change the list that is being copied, and a second open is
+// ignored while one is open.
 void showListInLargerView(ListOwner& main, QWidget* owner) {
+    if (viewOpen)
+        return;
+    viewOpen = true;
+    const auto closed = qScopeGuard([] { viewOpen = false; });
     Guard guard(owner, QStringLiteral("in Brastovel2/19/2015.Form1.PushButton12_Click "));
-    // The larger view loads on its first use.
     std::unique_ptr<Form4> form;
     const auto larger = [&]() -> Form4& {
         if (!form) {
             form = std::make_unique<Form4>(main, owner);
+            form->setWindowModality(Qt::ApplicationModal);
+            form->setWindowState(Qt::WindowMaximized);
+            form->show();
             form->Form_Load();
         }
         return *form;
     };
-
     const MessageListModel& source = main.ownedList();
     int n = 0;
-    guard(100, [&] { n = source.count(); });
+    guard(100, [&] {
+        larger();
+        n = source.count();
+    });
     const auto copies = [&]() -> MessageListModel& { return larger().ListView1->list(); };
     for (int i = 1; i <= n; ++i) {
         guard(102, [&] { copies(); });

@@ -1,5 +1,6 @@
 #include "FixedClock.h"
 #include "ScriptedPrompter.h"
+#include "TemporarySettings.h"
 #include "app/Form1.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
@@ -47,7 +48,7 @@ private:
 };
 
 void TestForm1Download::initTestCase() {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    TemporarySettings::usePath(settings.path());
 }
 
 void TestForm1Download::init() {
