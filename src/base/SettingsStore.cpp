@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStringList>
 
@@ -17,7 +18,8 @@ constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
 struct Store {
     QSettings settings{QSettings::IniFormat, QSettings::UserScope, application, section};
-    bool told = false; // a failed save was reported
+    QHash<QString, QString> unsaved; // values saved while the file was read-only, for this run
+    bool told = false;               // a failed save was reported
     Store() {
         // Only the user's own file: no machine-wide or organisation-wide file fills in a key.
         settings.setFallbacksEnabled(false);
@@ -63,6 +65,9 @@ QString filePath() {
 }
 
 QString Read(const QString& key, const QString& defaultValue) {
+    const auto unsaved = store().unsaved.constFind(key);
+    if (unsaved != store().unsaved.cend())
+        return *unsaved;
     QSettings& settings = store().settings;
     if (!settings.contains(key))
         return defaultValue;
@@ -73,13 +78,20 @@ QString Read(const QString& key, const QString& defaultValue) {
     return value.toString();
 }
 
+// A file without its owner's write permission is never written, whoever runs the program.
 void Save(const QString& key, const QString& value) {
     Store& s = store();
     const QString path = s.settings.fileName();
-    createPrivately(path);
-    s.settings.setValue(key, value);
-    s.settings.sync();
-    if (s.settings.status() == QSettings::NoError || s.told)
+    if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFile::WriteOwner)) {
+        s.unsaved.insert(key, value);
+    } else {
+        createPrivately(path);
+        s.settings.setValue(key, value);
+        s.settings.sync();
+        if (s.settings.status() == QSettings::NoError)
+            return;
+    }
+    if (s.told)
         return;
     s.told = true;
     if (unsavedListener())

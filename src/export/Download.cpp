@@ -147,11 +147,17 @@ std::unique_ptr<QIODevice> Download::openForWriting(const QString& path) {
     return device;
 }
 
+// A short write is followed by another, which meets the reason (a full disk) and reports it.
 bool Download::write(QIODevice& device, const QByteArray& bytes) {
-    if (device.write(bytes) == bytes.size())
-        return true;
-    reportFileFailure(device);
-    return false;
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            reportFileFailure(device);
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }
 
 // A save file that is not committed is removed with its device, and the name it was to take

@@ -27,7 +27,6 @@ void showListInLargerView(ListOwner& main, QWidget* owner) {
         if (!form) {
             form = std::make_unique<Form4>(main, owner);
             form->setWindowModality(Qt::ApplicationModal);
-            form->setWindowState(Qt::WindowMaximized);
             form->show();
             form->Form_Load();
         }
@@ -54,7 +53,11 @@ void showListInLargerView(ListOwner& main, QWidget* owner) {
             target.setChecked(target.count(), source.isChecked(i));
         });
     }
-    guard(118, [&] { larger().setWindowState(Qt::WindowMaximized); });
+    // The view is already shown: its resize may come later, so it counts its copies now.
+    guard(118, [&] {
+        larger().setWindowState(Qt::WindowMaximized);
+        ListCounters::update(larger(), false);
+    });
     guard(120, [&] { larger().showModal(); });
     guard(122, [&] { ListCounters::update(main, false); });
 }

@@ -62,6 +62,19 @@ QDateTime toDateTime(const mailimap_date_time* d) {
                      QTime(d->dt_hour, d->dt_min, d->dt_sec), QTimeZone(offsetSeconds));
 }
 
+// libetpan loses the greeting of a server that refuses the session with BYE. A BYE greeting that
+// has arrived whole is read here, from the stream's buffer, and libetpan never parses it.
+// Answers the server's words; nothing for any other greeting, which stays in the buffer.
+std::optional<QString> byeGreeting(mailstream* stream) {
+    if (mailstream_feed_read_buffer(stream) <= 0)
+        return std::nullopt;
+    const QByteArray head(stream->read_buffer, qsizetype(stream->read_buffer_len));
+    const qsizetype end = head.indexOf("\r\n");
+    if (end < 0 || !head.left(6).toUpper().startsWith("* BYE "))
+        return std::nullopt;
+    return QString::fromUtf8(head.mid(6, end - 6)).trimmed();
+}
+
 // True when the text can travel as a quoted string: printable ASCII only.
 // The count of the first "* n EXISTS" line of a response when it does not fit a 32-bit signed
 // number; nothing when it does or there is none.
@@ -225,7 +238,13 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
         }
     }
 
-    receivedTail_.clear();
+    if (const std::optional<QString> refusal = byeGreeting(stream)) {
+        closeConnection();
+        lastError_ =
+            QStringLiteral("%1 failed, the server refused the session: %2").arg(where, *refusal);
+        return false;
+    }
+
     imap_ = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap_, networkTimeout.count());
     mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);
