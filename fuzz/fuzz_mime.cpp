@@ -5,10 +5,19 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QTimeZone>
 
 #include <cstddef>
 #include <cstdint>
+
+// HTML is rendered to text through Qt's text document, which needs the application object the
+// program always has.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication application(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray raw(reinterpret_cast<const char*>(data), qsizetype(size));
