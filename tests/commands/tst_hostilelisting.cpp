@@ -40,6 +40,7 @@ enum class Fault {
     OneMessageRefused,
     StopWhileSigningIn,
     GreetingDrips,
+    ByeGreeting,
 };
 
 QByteArray message(qint64 n, qsizetype bodyBytes = 0) {
@@ -207,6 +208,12 @@ void TestHostileListing::runEndsTruthfully_data() {
         << QStringList{"^Invalid login\\. Please double-check your username and password\\. \\| "
                        "Connecting and signing in timed out\\.$"}
         << 0;
+    QTest::newRow("BYE greeting")
+        << Fault::ByeGreeting << 0
+        << QStringList{"^Invalid login\\. Please double-check your username and password\\. \\| "
+                       "connect to 127\\.0\\.0\\.1:\\d+ failed, the server refused the session: "
+                       "too many connections$"}
+        << 0;
 }
 
 void TestHostileListing::runEndsTruthfully() {
@@ -229,7 +236,11 @@ void TestHostileListing::runEndsTruthfully() {
     QFile::remove(ErrorLog::filePath());
     prompter.clear();
 
-    if (fault == Fault::GreetingDrips) {
+    if (fault == Fault::ByeGreeting) {
+        server.setGreeting("* BYE too many connections\r\n");
+        window.PushButton5_Click();
+        QCOMPARE(window.PushButton5->text(), QStringLiteral("1. Connect"));
+    } else if (fault == Fault::GreetingDrips) {
         server.dripGreeting(std::chrono::milliseconds(100));
         clsMailIMAP::setConnectDeadline(std::chrono::milliseconds(400));
         window.PushButton5_Click();
