@@ -47,7 +47,11 @@ void setAddressCheck(std::function<void(const ServerAddress&)> check) {
 }
 
 ServerAddress current() {
-    const ServerAddress address = parse(SettingsStore::Read(QStringLiteral("Server")));
+    return parse(SettingsStore::Read(QStringLiteral("Server")));
+}
+
+ServerAddress forSession() {
+    const ServerAddress address = current();
     if (addressCheck())
         addressCheck()(address);
     return address;

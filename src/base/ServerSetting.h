@@ -19,9 +19,11 @@ QString defaultHost();
 ServerAddress parse(const QString& setting);
 // The address from the stored setting.
 ServerAddress current();
+// The same, for a session about to connect to it: it passes the address check first.
+ServerAddress forSession();
 
-// Sees every address current() answers before a session is given it; the tests install one that
-// fails any test about to leave the machine.
+// Sees every address a session is about to be given; the tests install one that fails any test
+// about to leave the machine.
 void setAddressCheck(std::function<void(const ServerAddress&)> check);
 
 } // namespace ServerSetting
