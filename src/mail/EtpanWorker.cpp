@@ -245,6 +245,7 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
         return false;
     }
 
+    receivedTail_.clear();
     imap_ = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap_, networkTimeout.count());
     mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);

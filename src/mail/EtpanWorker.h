@@ -109,7 +109,7 @@ private:
     // were.
     FetchAheadBuffer* aheadBuffer_ = nullptr;
     QList<QPair<quint32, quint32>> requested_; // the ranges of the commands in flight
-    QSet<quint32> arrived_; // not yet matched with the reply of their command
+    QSet<quint32> arrived_;                    // not yet matched with the reply of their command
     qint64 arrivedMessages_ = 0;
     qint64 arrivedBytes_ = 0;
 };

@@ -192,7 +192,12 @@ void TestHostileListing::runEndsTruthfully_data() {
         "^The listing ended early: 2 of 5 messages were listed\\.\n\nFETCH 3 failed: (the "
         "connection was closed|the server's response could not be read) \\| $");
     QTest::newRow("connection lost") << Fault::ConnectionLost << 2 << QStringList{lost} << 10;
-    QTest::newRow("BYE") << Fault::Bye << 2 << QStringList{lost} << 10;
+    QTest::newRow("BYE")
+        << Fault::Bye << 2
+        << QStringList{"^The listing ended early: 2 of 5 messages were listed\\.\n\n"
+                       "FETCH 3 failed, the server ended the session: shutting "
+                       "down \\| $"}
+        << 10;
     QTest::newRow("throttled for ever")
         << Fault::ThrottledForEver << 0
         << QStringList{"^The listing ended early: 0 of 5 messages were listed\\.\n\nFETCH 1 "
@@ -222,7 +227,9 @@ void TestHostileListing::runEndsTruthfully() {
     QFETCH(QStringList, boxes);
     QFETCH(int, maxFetches);
 
-    ScriptedImapServer server(scriptFor(fault));
+    ScriptedImapServer server(scriptFor(fault), fault == Fault::ByeGreeting
+                                                    ? "* BYE too many connections\r\n"
+                                                    : "* OK scripted server ready\r\n");
     SettingsStore::Save(QStringLiteral("Server"),
                         QStringLiteral("127.0.0.1:%1").arg(server.port()));
     Form1 window;
@@ -237,7 +244,6 @@ void TestHostileListing::runEndsTruthfully() {
     prompter.clear();
 
     if (fault == Fault::ByeGreeting) {
-        server.setGreeting("* BYE too many connections\r\n");
         window.PushButton5_Click();
         QCOMPARE(window.PushButton5->text(), QStringLiteral("1. Connect"));
     } else if (fault == Fault::GreetingDrips) {

@@ -29,11 +29,6 @@ void ScriptedImapServer::dripGreeting(std::chrono::milliseconds perByte) {
     greetingDrip_ = perByte;
 }
 
-void ScriptedImapServer::setGreeting(const QByteArray& greeting) {
-    std::lock_guard lock(mutex_);
-    greeting_ = greeting;
-}
-
 // Runs on the server's thread: false once the client is gone or the server stops.
 bool ScriptedImapServer::greet(int fd) {
     QByteArray greeting;

@@ -27,8 +27,6 @@ public:
     int port() const { return port_; }
     // Sends the greeting one byte at a time, this far apart (a link that drips).
     void dripGreeting(std::chrono::milliseconds perByte);
-    // The line the server greets with, CR LF included.
-    void setGreeting(const QByteArray& greeting);
     // Every command line received so far, without tags.
     QList<QByteArray> commands() const;
     // Clients accepted so far.
@@ -53,6 +51,5 @@ private:
     int connections_ = 0;
     bool stopping_ = false;
     std::chrono::milliseconds greetingDrip_{0};
-    QByteArray greeting_ = "* OK scripted server ready\r\n";
     std::thread thread_;
 };
