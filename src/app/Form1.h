@@ -201,4 +201,7 @@ private:
     PointerControl* pointer_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
+    // Form_Load is filling the password box before "Remember me" is restored: that change must
+    // not store an empty password over the remembered one.
+    bool restoring_ = false;
 };

@@ -61,7 +61,11 @@ void Form1::PushButton5_Click() {
             guard(132, [&] { SettingsStore::Save(QStringLiteral("User"), QString()); });
             guard(134, [&] { SettingsStore::Save(QStringLiteral("Password"), QString()); });
         }
-        guard(136, [&] { mailComponent().Disconnect(); });
+        // A listing running in a yield of this click ends with the connection, as on Stop.
+        guard(136, [&] {
+            abortRetrievals();
+            mailComponent().Disconnect();
+        });
     }
 
     if (!endConnected) {

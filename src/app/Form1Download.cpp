@@ -47,9 +47,17 @@ void Form1::PushButton7_Click() {
         download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
 
     guard(156, [&] { setMousePointer(MousePointer::Default); });
-    // A failed run has told its reason already; it never ends in "Done.".
-    if (outcome != Download::Outcome::Failed &&
-        guard.test(158, [&] { return !StopDownloadRequested; }))
+    // A failed run has told its reason already; it never ends in "Done.", nor does a walk whose
+    // list was emptied under it.
+    if (outcome == Download::Outcome::Cut)
+        guard(158, [&] {
+            showMessage(this,
+                        QStringLiteral("The list was emptied during the download, which stopped "
+                                       "before the end."),
+                        BoxIcon::Exclamation);
+        });
+    else if (outcome != Download::Outcome::Failed &&
+             guard.test(158, [&] { return !StopDownloadRequested; }))
         guard(158, [&] { showMessage(this, QStringLiteral("Done.")); });
     guard(160, [&] { PushButton7->setText(startCaption); });
 }

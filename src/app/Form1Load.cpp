@@ -14,7 +14,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 
 #include <array>
@@ -54,6 +56,11 @@ constexpr std::array<int, 6> columnWidthsInTwips{1300, 1300, 1600, 1600, 1600, 0
 
 void Form1::Form_Load() {
     Guard guard(this, QStringLiteral("in Brastovel2/19/2015.Form1.Form_Load "));
+    // A settings file that cannot be written is said once, in the status line.
+    SettingsStore::setUnsavedListener([window = QPointer<Form1>(this)](const QString& reason) {
+        if (window)
+            window->setStatusText(QStringLiteral("Settings cannot be saved: %1.").arg(reason));
+    });
 
     guard(100, [&] { CentreWindow(this); });
     guard(102, [&] { ApplyMainSkin(this); });
@@ -77,7 +84,11 @@ void Form1::Form_Load() {
     }
 
     guard(124, [&] { SetBoxText(Text1, setting("User")); });
-    guard(126, [&] { SetBoxText(Text2, setting("Password")); });
+    guard(126, [&] {
+        restoring_ = true;
+        const auto restored = qScopeGuard([this] { restoring_ = false; });
+        SetBoxText(Text2, setting("Password"));
+    });
     guard(128, [&] { SetBoxText(Text3, setting("Folder")); });
     guard(130, [&] {
         SetBoxText(Text3,
@@ -155,8 +166,13 @@ void Form1::Form_Load() {
         Combo1->setCurrentIndex(index);
     });
 
+    // The window is shown before the auto-connect, which may take a while: the user sees it and
+    // can close it, which ends the connect.
     if (guard.test(224, [&] { return Check2->isChecked(); }))
-        guard(226, [&] { PushButton5_Click(); });
+        guard(226, [&] {
+            show();
+            PushButton5_Click();
+        });
 }
 
 void Form1::PushButton1_Click() {

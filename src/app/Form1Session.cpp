@@ -19,7 +19,7 @@ std::shared_ptr<clsMailIMAP> Form1::newSession() {
     auto session = std::make_shared<clsMailIMAP>();
     MailImap& component = mailComponent();
     component.setTrustedCertificates(SettingsStore::Read(QStringLiteral("TrustedCertificates")));
-    const ServerAddress server = ServerSetting::current();
+    const ServerAddress server = ServerSetting::forSession();
     session->MailIMAPObject = &component;
     session->SSL = true;
     session->PORT = server.port;

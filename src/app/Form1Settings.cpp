@@ -27,6 +27,8 @@ void Form1::Text1_Change() {
 }
 
 void Form1::Text2_Change() {
+    if (restoring_)
+        return;
     SettingsStore::Save(QStringLiteral("Password"),
                         Check1->isChecked() ? Text2->text() : QString());
 }

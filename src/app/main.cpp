@@ -18,8 +18,15 @@ int main(int argc, char* argv[]) {
 
     Form1 window;
     window.openAddress = [](const QUrl& address) { QDesktopServices::openUrl(address); };
-    QObject::connect(&window, &Form1::closed, &app, &QCoreApplication::quit);
+    // The window may be closed during its start-up (an auto-connect shows it first).
+    bool closed = false;
+    QObject::connect(&window, &Form1::closed, &app, [&closed] {
+        closed = true;
+        QCoreApplication::quit();
+    });
     window.Form_Load();
+    if (closed)
+        return 0;
     window.show();
     return app.exec();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QDialog;
 class QWidget;
 
@@ -23,8 +25,9 @@ public:
     virtual ~Prompter() = default;
 
     virtual void message(QWidget* parent, const MessageBoxSpec& box) = 0;
-    // An input box with OK and Cancel; Cancel gives the empty string.
-    virtual QString input(QWidget* parent, const QString& prompt, const QString& title) = 0;
+    // An input box with OK and Cancel; Cancel (or Escape, or the close box) gives no text.
+    virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                         const QString& title) = 0;
     // The folder browser, opened at startFolder; Cancel gives the empty string.
     virtual QString browseForFolder(QWidget* parent, const QString& title,
                                     const QString& startFolder) = 0;

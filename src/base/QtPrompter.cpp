@@ -33,10 +33,11 @@ void QtPrompter::message(QWidget* parent, const MessageBoxSpec& box) {
     messageBox.exec();
 }
 
-QString QtPrompter::input(QWidget* parent, const QString& prompt, const QString& title) {
+std::optional<QString> QtPrompter::input(QWidget* parent, const QString& prompt,
+                                         const QString& title) {
     bool ok = false;
     const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, {}, &ok);
-    return ok ? text : QString();
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 QString QtPrompter::browseForFolder(QWidget* parent, const QString& title,

@@ -6,7 +6,8 @@
 class QtPrompter final : public Prompter {
 public:
     void message(QWidget* parent, const MessageBoxSpec& box) override;
-    QString input(QWidget* parent, const QString& prompt, const QString& title) override;
+    std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                 const QString& title) override;
     QString browseForFolder(QWidget* parent, const QString& title,
                             const QString& startFolder) override;
     int showModal(QDialog& dialog) override;

@@ -35,8 +35,26 @@ ServerAddress parse(const QString& setting) {
     return {host.isEmpty() ? defaultHost() : host, portValid ? port : defaultPort};
 }
 
+namespace {
+std::function<void(const ServerAddress&)>& addressCheck() {
+    static std::function<void(const ServerAddress&)> check;
+    return check;
+}
+} // namespace
+
+void setAddressCheck(std::function<void(const ServerAddress&)> check) {
+    addressCheck() = std::move(check);
+}
+
 ServerAddress current() {
     return parse(SettingsStore::Read(QStringLiteral("Server")));
+}
+
+ServerAddress forSession() {
+    const ServerAddress address = current();
+    if (addressCheck())
+        addressCheck()(address);
+    return address;
 }
 
 } // namespace ServerSetting

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStringList>
+
+#include <memory>
 
 namespace {
 
@@ -13,9 +16,10 @@ const QString section = QStringLiteral("Quentaril");
 
 constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
-// The store of the current user. QSettings is not movable, so callers construct it in place.
 struct Store {
     QSettings settings{QSettings::IniFormat, QSettings::UserScope, application, section};
+    QHash<QString, QString> unsaved; // values saved while the file was read-only, for this run
+    bool told = false;               // a failed save was reported
     Store() {
         // Only the user's own file: no machine-wide or organisation-wide file fills in a key.
         settings.setFallbacksEnabled(false);
@@ -23,39 +27,84 @@ struct Store {
     }
 };
 
+std::unique_ptr<Store>& current() {
+    static std::unique_ptr<Store> store;
+    return store;
+}
+
+Store& store() {
+    std::unique_ptr<Store>& store = current();
+    if (!store)
+        store = std::make_unique<Store>();
+    return *store;
+}
+
+std::function<void(const QString&)>& unsavedListener() {
+    static std::function<void(const QString&)> listener;
+    return listener;
+}
+
+// Creates the file private before anything is written into it: it can hold a password.
+void createPrivately(const QString& path) {
+    if (QFileInfo::exists(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.close();
+        QFile::setPermissions(path, ownerOnly);
+    }
+}
+
 } // namespace
 
 namespace SettingsStore {
 
 QString filePath() {
-    return Store().settings.fileName();
+    return store().settings.fileName();
 }
 
 QString Read(const QString& key, const QString& defaultValue) {
-    Store store;
-    if (!store.settings.contains(key))
+    const auto unsaved = store().unsaved.constFind(key);
+    if (unsaved != store().unsaved.cend())
+        return *unsaved;
+    QSettings& settings = store().settings;
+    if (!settings.contains(key))
         return defaultValue;
-    const QVariant value = store.settings.value(key);
+    const QVariant value = settings.value(key);
     // A hand-edited value with an unquoted comma reads back as a list.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 
+// A file without its owner's write permission is never written, whoever runs the program.
 void Save(const QString& key, const QString& value) {
-    Store store;
-    const QString path = store.settings.fileName();
-    // Create the file private before anything is written into it: it can hold a password.
-    if (!QFile::exists(path)) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.close();
+    Store& s = store();
+    const QString path = s.settings.fileName();
+    if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFile::WriteOwner)) {
+        s.unsaved.insert(key, value);
+    } else {
+        createPrivately(path);
+        s.settings.setValue(key, value);
+        s.settings.sync();
+        if (s.settings.status() == QSettings::NoError)
+            return;
     }
-    QFile::setPermissions(path, ownerOnly);
-    store.settings.setValue(key, value);
-    store.settings.sync();
-    QFile::setPermissions(path, ownerOnly);
+    if (s.told)
+        return;
+    s.told = true;
+    if (unsavedListener())
+        unsavedListener()(
+            QStringLiteral("\"%1\" is not writable").arg(QDir::toNativeSeparators(path)));
+}
+
+void setUnsavedListener(std::function<void(const QString& reason)> listener) {
+    unsavedListener() = std::move(listener);
+}
+
+void reopen() {
+    current().reset();
 }
 
 } // namespace SettingsStore

@@ -2,10 +2,14 @@
 
 #include <QString>
 
+#include <functional>
+
 // The user's choices and credentials: string values under the application "Vantrello", the
 // section "Quentaril" and a key, kept per user in an INI file under the user's configuration
-// folder. Every read goes to the file and every save is written at once; nothing is deleted.
-// The file is readable and writable by its owner only.
+// folder. The file is read once, when the store is first used; every save is written at once;
+// nothing is deleted. A new file is made readable and writable by its owner only; an existing
+// file's permissions are left as the user set them, so a read-only file stays read-only and its
+// values are kept for this run only.
 namespace SettingsStore {
 
 QString Read(const QString& key, const QString& defaultValue = {});
@@ -13,5 +17,12 @@ void Save(const QString& key, const QString& value);
 
 // The file that holds the values.
 QString filePath();
+
+// Called with a reason the first time a save cannot be written, and never again in this run.
+void setUnsavedListener(std::function<void(const QString& reason)> listener);
+
+// Forgets what was read, so the next use reads the file (for a run that moved the settings
+// folder with QSettings::setPath). The listener may be called again after it.
+void reopen();
 
 } // namespace SettingsStore

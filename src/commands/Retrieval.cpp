@@ -72,15 +72,36 @@ private:
     clsMailIMAP& session_;
 };
 
-void showEmptyFolder(Guard& guard, RetrievalOwner& owner, int line) {
-    guard(line, [&] {
-        showMessage(owner.retrievalWindow(),
-                    QStringLiteral("There are no emails in the Folder you selected."));
-    });
+// A count that gives nothing to list: an empty folder is told; a stopped run and an impossible
+// count (told by the session) end without a word more.
+void noListing(Guard& guard, RetrievalOwner& owner, const clsMailIMAP& session, qint32 count,
+               int line) {
+    if (count == 0 && !session.AbortProcess)
+        guard(line, [&] {
+            showMessage(owner.retrievalWindow(),
+                        QStringLiteral("There are no emails in the Folder you selected."));
+        });
     guard(line + 2, [&] { SkipDoneMessage = true; });
 }
 
-void endRun(Guard& guard, RetrievalOwner& owner, int line) {
+// A listing that broke or was stopped while it signed in has said all there is to say. Answers
+// the numbers it skipped, told with "Done.".
+qint32 noteListingEnd(const clsMailIMAP& session) {
+    using End = clsMailIMAP::ListingEnd;
+    if (session.LastListingEnd == End::Broken || session.LastListingEnd == End::StoppedSigningIn)
+        SkipDoneMessage = true;
+    return session.SkippedMessages;
+}
+
+QString doneText(qint32 skipped) {
+    if (skipped == 0)
+        return QStringLiteral("Done.");
+    return skipped == 1 ? QStringLiteral("Done. 1 message could not be fetched and was skipped.")
+                        : QStringLiteral("Done. %1 messages could not be fetched and were skipped.")
+                              .arg(skipped);
+}
+
+void endRun(Guard& guard, RetrievalOwner& owner, int line, qint32 skipped = 0) {
     guard(line, [&] { owner.currentSession().reset(); });
     guard(line + 2, [&] {
         owner.setStatusText(QStringLiteral("Progress Bar"));
@@ -90,7 +111,7 @@ void endRun(Guard& guard, RetrievalOwner& owner, int line) {
     guard(line + 6,
           [&] { RetrievalButtons::showIdle(owner.getAllButton(), owner.getSomeButton()); });
     if (guard.test(line + 8, [&] { return !SkipDoneMessage; }))
-        guard(line + 10, [&] { showMessage(owner.retrievalWindow(), QStringLiteral("Done.")); });
+        guard(line + 10, [&] { showMessage(owner.retrievalWindow(), doneText(skipped)); });
 }
 
 } // namespace
@@ -126,6 +147,7 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
     });
 
     std::shared_ptr<clsMailIMAP> session;
+    qint32 skipped = 0;
     if (sessionForRun(guard, owner, 120, session)) {
         const RunningSession running(owner, *session);
         QString folder;
@@ -140,43 +162,44 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
                 const ThrottledPaint progress(owner.progressBar());
                 session->StartMailExtraction(folder);
             });
+            guard(134, [&] { skipped = noteListingEnd(*session); });
         } else {
-            showEmptyFolder(guard, owner, 134);
+            noListing(guard, owner, *session, session->MaxRecord, 136);
         }
         guard(138, [&] { owner.UpdateCounters(false); });
     }
-    endRun(guard, owner, 140);
+    endRun(guard, owner, 140, skipped);
 }
 
 void getSome(RetrievalOwner& owner, Guard& guard) {
     if (notConnected(guard, owner, 100))
         return;
     showRunning(guard, owner, 104);
-    guard(106, [&] { owner.messageList()->list().clear(); });
-
+    // The list and its counters stay as they are until a range is accepted.
     std::shared_ptr<clsMailIMAP> session;
     if (!sessionForRun(guard, owner, 108, session)) {
-        // The list was emptied above: its counters must not go on showing the old rows.
-        guard(114, [&] { owner.UpdateCounters(true); });
         endRun(guard, owner, 140);
         return;
     }
     const RunningSession running(owner, *session);
     QString folder;
     qint32 count = 0;
+    qint32 skipped = 0;
     Form2 range(owner.retrievalWindow());
     guard(116, [&] {
         folder = owner.chosenFolder();
         range.setMailIMAP(session);
         range.setMaxMessage(session->GetTotalMessage(folder));
     });
-    guard(118, [&] { count = session->GetTotalMessage(folder); });
+    // An impossible count was told once already.
+    guard(118, [&] {
+        count = range.MaxMessage() < 0 ? range.MaxMessage() : session->GetTotalMessage(folder);
+    });
     if (guard.test(120, [&] { return !(count > 0); })) {
-        showEmptyFolder(guard, owner, 122);
+        noListing(guard, owner, *session, count, 122);
     } else {
         guard(126, [&] { range.showModal(); });
         if (guard.test(128, [&] { return !RangeAccepted; })) {
-            guard(130, [&] { owner.UpdateCounters(true); });
             endRun(guard, owner, 140);
             return;
         }
@@ -189,13 +212,14 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
         guard(136, [&] {
             const ThrottledPaint progress(owner.progressBar());
             session->StartMailExtraction(folder);
+            skipped = noteListingEnd(*session);
         });
     }
     guard(138, [&] {
         owner.UpdateCounters(false);
         owner.checkSearchActive() = false;
     });
-    endRun(guard, owner, 140);
+    endRun(guard, owner, 140, skipped);
 }
 
 } // namespace Retrieval

@@ -12,14 +12,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 // The statement numbers below continue those of the download command (Form1Download.cpp).
 
 Download::Download(const MessageListModel& list, const RecordStore& records, Guard& guard,
                    QWidget* window)
     : yield([] { QCoreApplication::processEvents(); }),
-      openDevice([](const QString& path) { return std::make_unique<QFile>(path); }), list_(list),
-      records_(records), guard_(guard), window_(window) {}
+      openDevice([](const QString& path) { return std::make_unique<QSaveFile>(path); }),
+      list_(list), records_(records), guard_(guard), window_(window) {}
 
 QString Download::pathOf(const QString& folder, const QString& fileName) {
     return folder + QDir::separator() + fileName;
@@ -45,7 +46,7 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
         if (stopRequested)
             return Outcome::Stopped;
         if (!rowExists(i))
-            break;
+            return Outcome::Cut;
         if (!guard_.test(128, [&] { return list_.isChecked(i); }))
             continue;
         const MessageRecord* record = nullptr;
@@ -56,20 +57,17 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
         });
         if (!record)
             continue;
-        const std::unique_ptr<QIODevice> device = openForWriting(pathOf(folder(), name));
-        if (!device || !write(*device, MessageText::separateFile(*record)) || !close(*device))
+        if (!save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record))))
             return Outcome::Failed;
         ++k;
     }
     return Outcome::Finished;
 }
 
+// The blocks are gathered first: the file's name depends on all of its bytes.
 Download::Outcome Download::oneFile(const QString& folder, const bool& stopRequested) {
-    const std::unique_ptr<QIODevice> device =
-        openForWriting(pathOf(folder, QStringLiteral("Emails.txt")));
-    if (!device)
-        return Outcome::Failed;
     Outcome outcome = Outcome::Finished;
+    QByteArray bytes;
     qint32 n = 0;
     guard_(144, [&] { n = list_.count(); });
     for (qint32 i = 1; i <= n; ++i) {
@@ -78,16 +76,45 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
             outcome = Outcome::Stopped;
             break;
         }
-        if (!rowExists(i))
+        if (!rowExists(i)) {
+            outcome = Outcome::Cut;
             break;
+        }
         if (!guard_.test(150, [&] { return list_.isChecked(i); }))
             continue;
         const MessageRecord* record = nullptr;
         guard_(152, [&] { record = &records_.at(i); });
-        if (record && !write(*device, MessageText::oneFileBlock(*record)))
-            return Outcome::Failed;
+        if (record)
+            bytes += MessageText::localeBytes(MessageText::oneFileBlock(*record));
     }
-    return close(*device) ? outcome : Outcome::Failed;
+    return save(folder, QStringLiteral("Emails.txt"), bytes) ? outcome : Outcome::Failed;
+}
+
+QString Download::freePath(const QString& folder, const QString& fileName, const QByteArray& bytes,
+                           bool& alreadySaved) {
+    const QString stem = fileName.chopped(QStringLiteral(".txt").size());
+    for (qint64 copy = 1;; ++copy) {
+        const QString path = pathOf(
+            folder, copy == 1 ? fileName : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            return path;
+        QFile existing(path);
+        if (info.isFile() && info.size() == bytes.size() && existing.open(QIODevice::ReadOnly) &&
+            existing.readAll() == bytes) {
+            alreadySaved = true;
+            return path;
+        }
+    }
+}
+
+bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
+    bool alreadySaved = false;
+    const QString path = freePath(folder, fileName, bytes, alreadySaved);
+    if (alreadySaved)
+        return true;
+    const std::unique_ptr<QIODevice> device = openForWriting(path);
+    return device && write(*device, bytes) && close(*device);
 }
 
 bool Download::rowExists(int position) const {
@@ -113,22 +140,35 @@ std::unique_ptr<QIODevice> Download::openForWriting(const QString& path) {
     currentPath_ = path;
     std::unique_ptr<QIODevice> device = openDevice(path);
     // Unbuffered, so a full disk shows in the write that meets it.
-    if (!device->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!device->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportFileFailure(*device);
         return nullptr;
     }
     return device;
 }
 
-bool Download::write(QIODevice& device, const QString& text) {
-    const QByteArray bytes = MessageText::localeBytes(text);
-    if (device.write(bytes) == bytes.size())
-        return true;
-    reportFileFailure(device);
-    return false;
+// A short write is followed by another, which meets the reason (a full disk) and reports it.
+bool Download::write(QIODevice& device, const QByteArray& bytes) {
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            reportFileFailure(device);
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }
 
+// A save file that is not committed is removed with its device, and the name it was to take
+// keeps what it held.
 bool Download::close(QIODevice& device) {
+    if (auto* saveFile = qobject_cast<QSaveFile*>(&device)) {
+        if (saveFile->commit())
+            return true;
+        reportFileFailure(device);
+        return false;
+    }
     device.close();
     const auto* file = qobject_cast<const QFileDevice*>(&device);
     if (!file || file->error() == QFileDevice::NoError)

@@ -20,12 +20,20 @@ enum class SaveMethod { None, SeparateFiles, OneFile };
 // request. A folder that is missing or not writable, or a file that cannot be opened or fully
 // written, ends the walk with one box naming the folder or file and the system's reason; the files
 // written before stay as they are.
+// Nothing saved is ever destroyed: each file is written under a temporary name in its folder and
+// renamed once complete, and a name taken by a file with other bytes gives way to the next free
+// one with " (2)", " (3)", ... before ".txt". A file that already holds the same bytes is left.
 class Download {
 public:
-    enum class Outcome { Finished, Stopped, Failed };
+    enum class Outcome {
+        Finished,
+        Stopped,
+        Failed,
+        Cut // the list was emptied during the walk, before its end
+    };
 
-    // Hands out the device for a path, not yet open. The download opens it for writing from its
-    // first byte, so an existing file is replaced whole.
+    // Hands out the device for a path, not yet open. The download opens it write-only; a
+    // QSaveFile (the default) is committed when complete, any other device closed.
     using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
 
     // Boxes belong to window; unexpected failures of single statements go to guard, which numbers
@@ -44,14 +52,19 @@ public:
 
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
+    // Where bytes go under fileName in folder: the name itself, or the first of "name (2).txt",
+    // "name (3).txt", ... that is free or holds those bytes already (alreadySaved is then set).
+    static QString freePath(const QString& folder, const QString& fileName, const QByteArray& bytes,
+                            bool& alreadySaved);
 
 private:
     Outcome separateFiles(const FolderSource& folder, const bool& stopRequested);
     Outcome oneFile(const QString& folder, const bool& stopRequested);
     bool folderUsable(const QString& folder);
     void tell(const QString& text);
+    bool save(const QString& folder, const QString& fileName, const QByteArray& bytes);
     std::unique_ptr<QIODevice> openForWriting(const QString& path);
-    bool write(QIODevice& device, const QString& text);
+    bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);
     void reportFileFailure(const QIODevice& device);
     // Position i of the walk is still a row of the list (another command may empty it meanwhile).

@@ -5,23 +5,39 @@
 #include "list/ListCounters.h"
 #include "list/MessageListView.h"
 
+#include <QScopeGuard>
+
 #include <memory>
 
+namespace {
+bool viewOpen = false; // one larger view at a time
+} // namespace
+
+// The view is up and modal before anything in it yields (its counters do): a click on the main
+// window queued meanwhile cannot change the list that is being copied, and a second open is
+// ignored while one is open.
 void showListInLargerView(ListOwner& main, QWidget* owner) {
+    if (viewOpen)
+        return;
+    viewOpen = true;
+    const auto closed = qScopeGuard([] { viewOpen = false; });
     Guard guard(owner, QStringLiteral("in Brastovel2/19/2015.Form1.PushButton12_Click "));
-    // The larger view loads on its first use.
     std::unique_ptr<Form4> form;
     const auto larger = [&]() -> Form4& {
         if (!form) {
             form = std::make_unique<Form4>(main, owner);
+            form->setWindowModality(Qt::ApplicationModal);
+            form->show();
             form->Form_Load();
         }
         return *form;
     };
-
     const MessageListModel& source = main.ownedList();
     int n = 0;
-    guard(100, [&] { n = source.count(); });
+    guard(100, [&] {
+        larger();
+        n = source.count();
+    });
     const auto copies = [&]() -> MessageListModel& { return larger().ListView1->list(); };
     for (int i = 1; i <= n; ++i) {
         guard(102, [&] { copies(); });
@@ -37,7 +53,11 @@ void showListInLargerView(ListOwner& main, QWidget* owner) {
             target.setChecked(target.count(), source.isChecked(i));
         });
     }
-    guard(118, [&] { larger().setWindowState(Qt::WindowMaximized); });
+    // The view is already shown: its resize may come later, so it counts its copies now.
+    guard(118, [&] {
+        larger().setWindowState(Qt::WindowMaximized);
+        ListCounters::update(larger(), false);
+    });
     guard(120, [&] { larger().showModal(); });
     guard(122, [&] { ListCounters::update(main, false); });
 }

@@ -65,11 +65,15 @@ void checkMatching(ListOwner& owner, Search search, const QString& location) {
     // The row count and the walk are 32-bit: lists longer than 32,767 rows are searched too.
     int n = 0;
     guard(110, [&] { n = list.count(); });
-    QString x;
+    std::optional<QString> answer;
     guard(112, [&] {
-        x = Prompter::current().input(owner.listWindow(), QStringLiteral("Enter X:"),
-                                      applicationTitle());
+        answer = Prompter::current().input(owner.listWindow(), QStringLiteral("Enter X:"),
+                                           applicationTitle());
     });
+    // A cancelled box changes nothing; an empty text confirmed with OK searches for "".
+    if (!answer)
+        return;
+    const QString x = *answer;
     // Whether this run only adds check marks is decided by the flag as the run starts: a match in
     // this run sets the flag for the runs after it, so that the first run after a reset leaves
     // exactly its own matches checked, whatever was checked before.

@@ -40,7 +40,8 @@ struct Window {
 void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
     self->lastPercent_ = -1;
-    if (!self->aheadBuffer_ || !message)
+    // A message nobody asked for is dropped, or a server could fill the memory with them.
+    if (!self->aheadBuffer_ || !message || !self->requested(message->att_number))
         return;
     try {
         if (std::optional<Fetched> fetched = fetchedFrom(message)) {
@@ -52,6 +53,14 @@ void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
     } catch (...) {
         // Out of memory: the message counts as not sent and the reader is told so.
     }
+}
+
+// Called in the worker thread.
+bool EtpanWorker::requested(quint32 n) const {
+    for (const auto& [first, last] : requested_)
+        if (n >= first && n <= last)
+            return true;
+    return false;
 }
 
 // Called in the worker thread.
@@ -154,6 +163,9 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
         // Read the answer to the oldest command; libetpan matches it against the current tag.
         const Window w = inFlight.front();
         inFlight.pop_front();
+        requested_ = {{w.first, w.last}};
+        for (const Window& other : inFlight)
+            requested_.append({other.first, other.last});
         imap_->imap_tag = w.tag;
         mailimap_response* response = nullptr;
         int r = mailimap_read_line(imap_) ? mailimap_parse_response(imap_, &response)
@@ -181,15 +193,19 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             quietUntilMs = clock.elapsed() + *backoff;
             continue;
         }
+        if (backoff) {
+            giveUpThrottled(operation);
+            endReason = lastError_.mid(operation.size());
+            break;
+        }
         throttled = 0;
         if (ok)
             count = qMin(count * 2, largestWindow);
         for (quint32 n = w.first; n <= w.last; ++n) {
             if (arrived_.remove(n))
                 continue;
-            // The answer may be about another message of the range; a throttled one given up on
-            // is not.
-            if (w.first != w.last && !backoff) {
+            // The answer may be about another message of the range.
+            if (w.first != w.last) {
                 again.emplace(n, n);
                 continue;
             }
@@ -204,6 +220,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
     if (imap_ && (cancelled_ || !inFlight.empty()))
         closeConnection();
     aheadBuffer_ = nullptr;
+    requested_.clear();
     if (endReason.isEmpty() && cancelled_)
         endReason = QStringLiteral(" failed: cancelled");
     buffer.end(endReason);

@@ -134,7 +134,7 @@ qint32 EtpanMailImap::SelectMailbox(const QString& folder) {
     const auto count = call<std::optional<qint32>>([name](EtpanWorker& w) {
         return w.examine(name) ? std::optional<qint32>(w.exists()) : std::nullopt;
     });
-    selectedCount_ = count.value_or(0);
+    selectedCount_ = qMax(count.value_or(0), 0);
     return count ? 1 : 0;
 }
 

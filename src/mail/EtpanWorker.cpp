@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <limits>
+
 #include <libetpan/libetpan.h>
 
 #include <arpa/inet.h>
@@ -60,7 +62,36 @@ QDateTime toDateTime(const mailimap_date_time* d) {
                      QTime(d->dt_hour, d->dt_min, d->dt_sec), QTimeZone(offsetSeconds));
 }
 
+// libetpan loses the greeting of a server that refuses the session with BYE. A BYE greeting that
+// has arrived whole is read here, from the stream's buffer, and libetpan never parses it.
+// Answers the server's words; nothing for any other greeting, which stays in the buffer.
+std::optional<QString> byeGreeting(mailstream* stream) {
+    if (mailstream_feed_read_buffer(stream) <= 0)
+        return std::nullopt;
+    const QByteArray head(stream->read_buffer, qsizetype(stream->read_buffer_len));
+    const qsizetype end = head.indexOf("\r\n");
+    if (end < 0 || !head.left(6).toUpper().startsWith("* BYE "))
+        return std::nullopt;
+    return QString::fromUtf8(head.mid(6, end - 6)).trimmed();
+}
+
 // True when the text can travel as a quoted string: printable ASCII only.
+// The count of the first "* n EXISTS" line of a response when it does not fit a 32-bit signed
+// number; nothing when it does or there is none.
+std::optional<QByteArray> impossibleExists(const QByteArray& response) {
+    for (const QByteArray& line : response.split('\n')) {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        if (words.size() != 3 || words[0] != "*" || words[2].toUpper() != "EXISTS")
+            continue;
+        bool ok = false;
+        const qulonglong count = words[1].toULongLong(&ok);
+        if (ok && count <= qulonglong(std::numeric_limits<qint32>::max()))
+            return std::nullopt;
+        return words[1].left(32);
+    }
+    return std::nullopt;
+}
+
 bool quotable(const QByteArray& value) {
     for (char c : value)
         if (uchar(c) < 0x20 || uchar(c) > 0x7e)
@@ -134,6 +165,7 @@ void EtpanWorker::closeConnection() {
         stream_ = nullptr;
         fd_ = -1;
     }
+    connected_ = false;
     if (imap_) {
         // The stream may be dead (timeout, cancel): close it first, or the free waits on it.
         if (imap_->imap_stream) {
@@ -142,7 +174,6 @@ void EtpanWorker::closeConnection() {
         }
         mailimap_free(imap_);
         imap_ = nullptr;
-        connected_ = false;
     } else if (stream) {
         mailstream_close(stream);
     } else if (fd >= 0) {
@@ -205,6 +236,13 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
             lastError_ = QStringLiteral("%1 failed: %2").arg(where, refused);
             return false;
         }
+    }
+
+    if (const std::optional<QString> refusal = byeGreeting(stream)) {
+        closeConnection();
+        lastError_ =
+            QStringLiteral("%1 failed, the server refused the session: %2").arg(where, *refusal);
+        return false;
     }
 
     receivedTail_.clear();
@@ -461,20 +499,35 @@ XOAuth2Result EtpanWorker::authenticateXOAuth2(const QString& user, const QStrin
     return XOAuth2Result::ConnectionLost;
 }
 
-// Called in the worker thread. Opens the mailbox read-only.
+// Called in the worker thread. Opens the mailbox read-only. libetpan reads the message count
+// into 32 bits without a range check, so the count is read again here from the server's own
+// words: one beyond the 32-bit signed range makes the count unusable.
 bool EtpanWorker::examine(const QByteArray& mailbox) {
     Q_ASSERT(QThread::currentThread() == thread());
+    countImpossible_ = false;
     if (!requireConnection("EXAMINE"))
         return false;
+    const QString operation = QStringLiteral("EXAMINE %1").arg(QString::fromUtf8(mailbox));
+    captured_.clear();
+    capturing_ = true;
     const int r = mailimap_examine(imap_, mailbox.constData());
+    capturing_ = false;
+    const QByteArray said = std::exchange(captured_, QByteArray());
     if (r != MAILIMAP_NO_ERROR)
-        return fail(QStringLiteral("EXAMINE %1").arg(QString::fromUtf8(mailbox)), r);
+        return fail(operation, r);
+    if (const std::optional<QByteArray> count = impossibleExists(said)) {
+        countImpossible_ = true;
+        lastError_ = QStringLiteral("%1: the server announced an impossible message count (%2)")
+                         .arg(operation, QString::fromLatin1(*count));
+    }
     return true;
 }
 
 // Called in the worker thread.
 qint32 EtpanWorker::exists() const {
     Q_ASSERT(QThread::currentThread() == thread());
+    if (countImpossible_)
+        return -1;
     if (!imap_ || !imap_->imap_selection_info)
         return 0;
     return qint32(imap_->imap_selection_info->sel_exists);
@@ -510,6 +563,8 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     mailimap_set_free(set);
     if (r != MAILIMAP_NO_ERROR) {
         fail(operation, r);
+        if (imap_ && throttleBackoffMs(serverText()))
+            giveUpThrottled(operation);
         return std::nullopt;
     }
 
@@ -548,6 +603,15 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetchedFrom(const mailimap_msg_
     if (!hasBody)
         return std::nullopt;
     return candidate;
+}
+
+// Called in the worker thread. A server that still asks to slow down after every try is given up
+// on with its connection, so the listing that asked ends rather than trying each message.
+void EtpanWorker::giveUpThrottled(const QString& operation) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    lastError_ = QStringLiteral("%1 failed, the server kept asking to slow down: %2")
+                     .arg(operation, serverText());
+    closeConnection();
 }
 
 // Called in the worker thread. Waits, answering false at once when the call is cancelled.

@@ -52,6 +52,8 @@ public:
     bool login(const QString& user, const QString& password);
     XOAuth2Result authenticateXOAuth2(const QString& user, const QString& accessToken);
     bool examine(const QByteArray& mailbox);
+    // The selected folder's message count; -1 when the server announced one that no 32-bit
+    // sequence number can reach (examine() then says so in lastError()).
     qint32 exists() const;
     std::optional<Fetched> fetch(quint32 sequenceNumber);
     // Fetches messages first to last into buffer with range FETCH commands, several in flight,
@@ -79,6 +81,8 @@ private:
     int finishCommand();
     int requestCapabilities();
     bool pause(int milliseconds);
+    void giveUpThrottled(const QString& operation);
+    bool requested(quint32 n) const;
     bool sendFetch(quint32 first, quint32 last);
     QString serverText() const;
     QString byeText() const;
@@ -92,6 +96,7 @@ private:
     std::mutex streamMutex_; // guards stream_ and fd_ against cancel() from other threads
     _mailstream* stream_ = nullptr;
     int fd_ = -1;
+    bool countImpossible_ = false;
 
     mailimap* imap_ = nullptr;
     std::atomic<bool> connected_{false}; // imap_ is set, for other threads to read
@@ -103,7 +108,8 @@ private:
     // While fetchAhead runs: where arriving messages go, which numbers came and how large they
     // were.
     FetchAheadBuffer* aheadBuffer_ = nullptr;
-    QSet<quint32> arrived_; // not yet matched with the reply of their command
+    QList<QPair<quint32, quint32>> requested_; // the ranges of the commands in flight
+    QSet<quint32> arrived_;                    // not yet matched with the reply of their command
     qint64 arrivedMessages_ = 0;
     qint64 arrivedBytes_ = 0;
 };

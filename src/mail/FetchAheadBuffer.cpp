@@ -13,6 +13,10 @@ unsigned parsingThreads() {
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }
 
+// What a message that failed counts against the limit: a server that refuses every message at
+// once must not let the worker run ahead without bound.
+constexpr qint64 failedMessageBytes = 64 * 1024;
+
 } // namespace
 
 FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify)
@@ -155,7 +159,8 @@ void FetchAheadBuffer::fail(quint32 n, const QString& error) {
         if (!accepts(n))
             return;
         seen_.insert(n);
-        settled_.emplace(n, Held{Outcome{std::nullopt, error}, 0});
+        settled_.emplace(n, Held{Outcome{std::nullopt, error}, failedMessageBytes});
+        heldBytes_ += failedMessageBytes;
         if (awaited_ != n)
             return;
     }

@@ -55,6 +55,7 @@ public:
     virtual bool IsConnected() const = 0;
     // Opens the folder read-only.
     virtual qint32 SelectMailbox(const QString& folder) = 0;
+    // The selected folder's message count; -1 when the server announced one that cannot be.
     virtual qint32 MessageCount() = 0;
     // Fetches message sequenceNumber of the selected folder whole, without marking it read.
     // No object when the fetch failed.

@@ -7,6 +7,7 @@
 #include "mail/MailImap.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 // Connects the component's events to this session for the length of one call.
 class clsMailIMAP::Binding {
@@ -52,6 +53,11 @@ private:
     MailImap& component_;
 };
 
+std::chrono::milliseconds connectDeadline{60000};
+
+// Failed fetches in a row after which the server is taken to give nothing more.
+constexpr qint32 maxFailuresInARow = 50;
+
 } // namespace
 
 clsMailIMAP::clsMailIMAP(QObject* parent) : QObject(parent) {}
@@ -61,8 +67,14 @@ clsMailIMAP::~clsMailIMAP() {
     MailImap1 = nullptr;
 }
 
+void clsMailIMAP::setConnectDeadline(std::chrono::milliseconds deadline) {
+    connectDeadline = deadline;
+}
+
 void clsMailIMAP::MailImap1_AbortCheck(qint32& abort) {
-    abort = AbortProcess ? 1 : 0;
+    if (connectDeadline_.hasExpired())
+        timedOut_ = true;
+    abort = AbortProcess || timedOut_ ? 1 : 0;
     QCoreApplication::processEvents();
 }
 
@@ -72,10 +84,15 @@ void clsMailIMAP::MailImap1_PercentDone(qint32 percent) {
 }
 
 void clsMailIMAP::GetLastError() {
-    ShowLoginFailure(MailIMAPObject ? MailIMAPObject->LastErrorText() : QString());
+    ShowLoginFailure(timedOut_        ? QStringLiteral("Connecting and signing in timed out.")
+                     : MailIMAPObject ? MailIMAPObject->LastErrorText()
+                                      : QString());
 }
 
+// A failure while Stop is pending is the stop itself, not a wrong password: nothing is shown.
 void clsMailIMAP::ShowLoginFailure(const QString& detail) {
+    if (AbortProcess)
+        return;
     showMessage(nullptr,
                 QStringLiteral("Invalid login. Please double-check your username and password."),
                 BoxIcon::None, detail);
@@ -95,8 +112,13 @@ bool clsMailIMAP::OpenConnection(MailImap& component) {
     return true;
 }
 
+// Connecting and signing in have one deadline together: a server that drips its answers is
+// abandoned like a stopped one, and the box says it timed out.
 bool clsMailIMAP::Connect() {
     Binding binding(*this);
+    timedOut_ = false;
+    connectDeadline_.setRemainingTime(connectDeadline);
+    const auto noDeadline = qScopeGuard([this] { connectDeadline_ = QDeadlineTimer::Forever; });
     MailImap& component = binding.component();
     component.setSSL(SSL);
     component.setPort(PORT);
@@ -145,10 +167,18 @@ bool clsMailIMAP::SignInWithToken(MailImap& component, TokenNeed need) {
 qint32 clsMailIMAP::GetTotalMessage(const QString& FolderName) {
     Binding binding(*this);
     lastResult = binding.component().SelectMailbox(FolderName);
-    if (lastResult == 1)
-        return binding.component().MessageCount();
-    GetLastError();
-    return 0;
+    if (lastResult != 1) {
+        GetLastError();
+        return 0;
+    }
+    const qint32 count = binding.component().MessageCount();
+    if (count < 0)
+        showMessage(nullptr,
+                    QStringLiteral("The server announced an impossible number of messages in the "
+                                   "folder \"%1\". Nothing was listed.")
+                        .arg(FolderName),
+                    BoxIcon::Exclamation);
+    return count;
 }
 
 std::optional<QStringList> clsMailIMAP::EnumMailFolders() {
@@ -171,8 +201,18 @@ void clsMailIMAP::WriteErrorLog() {
     ErrorLog::append(MailIMAPObject->LastErrorText());
 }
 
+// Every fetch, failed or not, is followed by a look at AbortProcess. A failure that leaves the
+// component without its connection (or a long run of failures) ends the listing at once with one
+// box; a single message the server will not give is skipped and counted.
 void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
+    LastListingEnd = ListingEnd::Finished;
+    SkippedMessages = 0;
     if (!Connect()) {
+        if (AbortProcess) {
+            LastListingEnd = ListingEnd::StoppedSigningIn;
+            return;
+        }
+        LastListingEnd = ListingEnd::SignInFailed;
         showMessage(nullptr, QStringLiteral("Connection failed. Check username and password."));
         return;
     }
@@ -180,30 +220,52 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     MailImap& component = binding.component();
     lastResult = component.SelectMailbox(FolderName);
     if (lastResult != 1) {
+        LastListingEnd = AbortProcess ? ListingEnd::StoppedSigningIn : ListingEnd::SignInFailed;
         GetLastError();
         return;
     }
     const qint32 first = CurrentLocation;
     const qint32 last = MaxRecord;
     const FetchWindow window(component, first, last);
+    qint32 listed = 0;
+    qint32 failuresInARow = 0;
     for (qint64 n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
         CurrentLocation = qint32(n);
         std::unique_ptr<EmailObject> email = component.FetchMessage(qint32(n), 0);
         WriteErrorLog();
         if (!email && MayResume(component)) {
-            if (!Resume(component, FolderName, qint32(n), last))
+            if (!Resume(component, FolderName, qint32(n), last)) {
+                LastListingEnd = ListingEnd::Broken; // its failure was told
                 break;
+            }
             email = component.FetchMessage(qint32(n), 0);
             WriteErrorLog();
         }
-        if (!email)
-            continue;
-        if (AbortProcess)
+        if (AbortProcess) {
+            LastListingEnd = ListingEnd::Stopped;
             break;
+        }
+        if (!email) {
+            ++SkippedMessages;
+            if (!component.IsConnected() || ++failuresInARow >= maxFailuresInARow) {
+                LastListingEnd = ListingEnd::Broken;
+                showMessage(nullptr,
+                            QStringLiteral("The listing ended early: %1 of %2 messages were "
+                                           "listed.\n\n%3")
+                                .arg(listed)
+                                .arg(qint64(last) - first + 1)
+                                .arg(component.LastErrorText()),
+                            BoxIcon::Exclamation);
+                break;
+            }
+            continue;
+        }
+        failuresInARow = 0;
         const QString receivedDate = Conversions::dateTimeText(email->Date.toLocalTime());
         emit MailExtractListing(email->From, email->FromName, email->FromAddress, email->Subject,
                                 receivedDate, email->PlainTextBody, email->HTMLTextBody, qint32(n));
+        ++listed;
         QCoreApplication::processEvents();
     }
 }

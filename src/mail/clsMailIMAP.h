@@ -3,10 +3,12 @@
 #include "mail/AccessTokenSource.h"
 #include "mail/MailImap.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 // How a session signs in.
@@ -26,6 +28,15 @@ public:
     explicit clsMailIMAP(QObject* parent = nullptr);
     ~clsMailIMAP() override;
 
+    // How the last StartMailExtraction ended, for the command that ran it.
+    enum class ListingEnd {
+        Finished,         // every number of the range was tried
+        SignInFailed,     // its login failed or its folder could not be selected; boxes shown
+        StoppedSigningIn, // Stop came while it signed in: nothing shown
+        Stopped,          // Stop came while it listed
+        Broken            // the connection failed under it; its box shown
+    };
+
     bool AbortProcess = false;
     qint32 MaxRecord = 0;
     qint32 CurrentLocation = 0;
@@ -42,9 +53,13 @@ public:
     // How the last XOAUTH2 sign-in ended; none when the last sign-in sent no AUTHENTICATE
     // (password mode, no token, no connection).
     std::optional<XOAuth2Result> LastSignIn() const { return lastSignIn; }
+    ListingEnd LastListingEnd = ListingEnd::Finished;
+    qint32 SkippedMessages = 0; // numbers of the last listing the server would not give
 
     // Shows the invalid-login box; the component's last-error text is its detail.
     void GetLastError();
+    // How long connecting and signing in may take, together.
+    static void setConnectDeadline(std::chrono::milliseconds deadline);
     bool Connect();
     qint32 GetTotalMessage(const QString& FolderName);
     void StartMailExtraction(const QString& FolderName);
@@ -72,4 +87,6 @@ private:
 
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
     std::optional<XOAuth2Result> lastSignIn;
+    QDeadlineTimer connectDeadline_{QDeadlineTimer::Forever}; // while Connect runs
+    bool timedOut_ = false;
 };

@@ -74,6 +74,7 @@ private slots:
     void saveMethodFromOption();
     void unreadableDropDownIndexIsReported_data();
     void unreadableDropDownIndexIsReported();
+    void unwritableSettingsAreSaidInTheStatusLine();
     void notRememberedEmptiesTheCredentials();
     void passwordIsStoredOnlyWhenRemembered();
     void handlersStoreTheirKeys();
@@ -87,7 +88,8 @@ private slots:
     void closingEndsTheProgram();
 
 private:
-    std::unique_ptr<Form1> load(int draw = 1);
+    // A loaded window; before runs on it first.
+    std::unique_ptr<Form1> load(int draw = 1, const std::function<void(Form1&)>& before = {});
 
     std::unique_ptr<TemporarySettings> settings;
     std::unique_ptr<ScriptedPrompter> prompter;
@@ -109,8 +111,10 @@ void Form1Test::cleanup() {
     settings.reset();
 }
 
-std::unique_ptr<Form1> Form1Test::load(int draw) {
+std::unique_ptr<Form1> Form1Test::load(int draw, const std::function<void(Form1&)>& before) {
     auto form = std::make_unique<Form1>();
+    if (before)
+        before(*form);
     form->startupDraw = [draw] { return draw; };
     form->openAddress = [this](const QUrl& address) { opened.append(address); };
     form->Form_Load();
@@ -253,7 +257,15 @@ void Form1Test::restoresEveryKey() {
           {QStringLiteral("Option6"), QStringLiteral("True")},
           {QStringLiteral("Option7"), QStringLiteral("False")},
           {QStringLiteral("Option9"), QStringLiteral("False")}});
-    auto form = load();
+    // What the file holds after each change of the password box during start-up: a crash there
+    // must not find the remembered password gone.
+    QStringList storedPasswords;
+    auto form = load(1, [&](Form1& window) {
+        connect(window.Text2, &QLineEdit::textChanged, &window,
+                [&] { storedPasswords.append(key("Password")); });
+    });
+    QVERIFY(!storedPasswords.isEmpty());
+    QCOMPARE(storedPasswords, QStringList(storedPasswords.size(), QStringLiteral("s3cret")));
     QCOMPARE(form->Text1->text(), QStringLiteral("alex"));
     QCOMPARE(form->Text2->text(), QStringLiteral("s3cret"));
     QCOMPARE(form->Text3->text(), QStringLiteral("/srv/mail out"));
@@ -326,12 +338,30 @@ void Form1Test::unreadableDropDownIndexIsReported() {
     QCOMPARE(key("Combo1"), stored);
 }
 
+// Settings that cannot be written are said in the status line once; the window works on.
+void Form1Test::unwritableSettingsAreSaidInTheStatusLine() {
+    QFile plain(settings->path() + QStringLiteral("/plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    TemporarySettings::usePath(plain.fileName());
+    auto form = load();
+    QVERIFY2(form->statusText().startsWith(QStringLiteral("Settings cannot be saved: \"")),
+             qPrintable(form->statusText()));
+    QVERIFY(form->statusText().endsWith(QStringLiteral("Quentaril.ini\" is not writable.")));
+    form->setStatusText(QStringLiteral("Progress Bar"));
+    form->Option6->click();
+    QCOMPARE(form->statusText(), QStringLiteral("Progress Bar"));
+    QCOMPARE(key("Option6"), QStringLiteral("True"));
+    QVERIFY(prompter->boxes.isEmpty());
+}
+
 void Form1Test::notRememberedEmptiesTheCredentials() {
     seed({{QStringLiteral("User"), QStringLiteral("alex")},
           {QStringLiteral("Password"), QStringLiteral("s3cret")},
           {QStringLiteral("StayConnected"), QStringLiteral("0")},
-          {QStringLiteral("AutoConnect"), QStringLiteral("1")}});
-    ScriptedPrompter quiet; // the connect that auto-connect runs may report a failed login
+          {QStringLiteral("AutoConnect"), QStringLiteral("1")},
+          {QStringLiteral("Server"), QStringLiteral("127.0.0.1:1")}}); // refused at once
+    ScriptedPrompter quiet; // the connect that auto-connect runs reports a failed login
     auto form = load();
     QCOMPARE(form->Text1->text(), QString());
     QCOMPARE(form->Text2->text(), QString());

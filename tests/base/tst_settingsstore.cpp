@@ -3,6 +3,7 @@
 #include "base/SettingsStore.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 
@@ -15,6 +16,9 @@ private slots:
     void valuesComeBackUnchanged();
     void fileIsPrivate();
     void handEditedListReadsAsText();
+    void fileIsReadOncePerStart();
+    void unwritableSettingsAreSaidOnce_data();
+    void unwritableSettingsAreSaidOnce();
 };
 
 void SettingsStoreTest::missingKeyGivesTheDefault() {
@@ -71,7 +75,59 @@ void SettingsStoreTest::handEditedListReadsAsText() {
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("[Quentaril]\nFolder=a,b\n");
     file.close();
+    SettingsStore::reopen(); // the next start
     QCOMPARE(SettingsStore::Read(QStringLiteral("Folder")), QStringLiteral("a,b"));
+}
+
+// A large file is not read again for every key: a change made behind the store's back is seen
+// at the next start only.
+void SettingsStoreTest::fileIsReadOncePerStart() {
+    TemporarySettings settings;
+    SettingsStore::Save(QStringLiteral("User"), QStringLiteral("alex"));
+    QFile file(SettingsStore::filePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Quentaril]\nUser=someone else\n");
+    file.close();
+    QCOMPARE(SettingsStore::Read(QStringLiteral("User")), QStringLiteral("alex"));
+    SettingsStore::reopen();
+    QCOMPARE(SettingsStore::Read(QStringLiteral("User")), QStringLiteral("someone else"));
+}
+
+void SettingsStoreTest::unwritableSettingsAreSaidOnce_data() {
+    QTest::addColumn<bool>("readOnlyFile");
+    QTest::newRow("read-only file") << true;
+    QTest::newRow("folder that cannot be made") << false;
+}
+
+// The file's permissions are the user's: nothing makes a read-only file writable. A save that
+// cannot be written is told once, and the value still holds for this run.
+void SettingsStoreTest::unwritableSettingsAreSaidOnce() {
+    QFETCH(bool, readOnlyFile);
+    TemporarySettings settings;
+    QStringList told;
+    SettingsStore::setUnsavedListener([&told](const QString& reason) { told.append(reason); });
+    const auto forget = qScopeGuard([] { SettingsStore::setUnsavedListener(nullptr); });
+    QString file;
+    if (readOnlyFile) {
+        SettingsStore::Save(QStringLiteral("User"), QStringLiteral("alex"));
+        file = SettingsStore::filePath();
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+    } else {
+        // The settings folder would be inside a plain file.
+        QFile plain(settings.path() + QStringLiteral("/plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        TemporarySettings::usePath(plain.fileName());
+    }
+    SettingsStore::Save(QStringLiteral("User"), QStringLiteral("blake"));
+    SettingsStore::Save(QStringLiteral("Folder"), QStringLiteral("/tmp"));
+    QCOMPARE(SettingsStore::Read(QStringLiteral("User")), QStringLiteral("blake"));
+    if (readOnlyFile) {
+        QCOMPARE(QFile::permissions(file) & QFile::WriteOwner, QFile::Permissions());
+    }
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told[0].endsWith(QStringLiteral("Quentaril.ini\" is not writable")),
+             qPrintable(told[0]));
 }
 
 QTEST_GUILESS_MAIN(SettingsStoreTest)

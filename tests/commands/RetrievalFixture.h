@@ -2,6 +2,7 @@
 
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
+#include "TemporarySettings.h"
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
 #include "list/MessageListModel.h"
@@ -33,7 +34,7 @@ inline ServerLogin loginOf(const MailServer& server) {
 
 // Settings and the error log go into folder.
 inline void useServer(const ServerLogin& login, const QString& folder) {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    TemporarySettings::usePath(folder);
     ErrorLog::setFolder(folder);
     SettingsStore::Save(QStringLiteral("Server"), login.host + u':' + QString::number(login.port));
     SettingsStore::Save(QStringLiteral("TrustedCertificates"), login.caFile);

@@ -1,5 +1,6 @@
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
+#include "TemporarySettings.h"
 
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
@@ -75,7 +76,7 @@ void ConnectTest::initTestCase() {
 
 void ConnectTest::init() {
     settingsDir = std::make_unique<QTemporaryDir>();
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir->path());
+    TemporarySettings::usePath(settingsDir->path());
     pointAtServer(*server);
     prompter = std::make_unique<ScriptedPrompter>();
 }
@@ -197,7 +198,16 @@ void ConnectTest::autoConnectComesUpConnected() {
     SettingsStore::Save(QStringLiteral("Password"), server->password());
     SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("1"));
     SettingsStore::Save(QStringLiteral("AutoConnect"), QStringLiteral("1"));
-    auto form = load();
+    // The window is up before the auto-connect begins, so the user can see it and close it.
+    auto form = std::make_unique<Form1>();
+    form->startupDraw = [] { return 1; };
+    QList<bool> shownWhileConnecting;
+    connect(form.get(), &Form1::statusTextChanged, this, [&](const QString& text) {
+        if (text == QStringLiteral("Connecting to Windows Live Hotmail..."))
+            shownWhileConnecting.append(form->isVisible());
+    });
+    form->Form_Load();
+    QCOMPARE(shownWhileConnecting, QList<bool>{true});
     QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
     QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
     QCOMPARE(form->statusText(), connected);

@@ -54,7 +54,7 @@ private slots:
     void getSomeListsTheChosenRange();
     void eachRunLogsInThroughANewSession();
     void emptyFolderShowsOneBox();
-    void cancellingTheRangeLeavesTheListEmpty();
+    void cancellingTheRangeKeepsTheList();
     void stopDuringGetSomeKeepsTheRowsSoFar();
     void progressShowsTheRangeBeingRead();
     void notConnected();
@@ -149,18 +149,23 @@ void TestRetrieval::emptyFolderShowsOneBox() {
     verifyIdle(*window);
 }
 
-void TestRetrieval::cancellingTheRangeLeavesTheListEmpty() {
+void TestRetrieval::cancellingTheRangeKeepsTheList() {
     auto window = connectedWindow(login, prompter);
     window->Option3->setChecked(true);
     window->PushButton10_Click();
     QCOMPARE(window->ListView1->list().count(), 5);
+    window->ListView1->list().setChecked(2, true);
+    window->UpdateCounters(false);
     prompter.clear();
 
     window->PushButton2_Click(); // no driver: the dialog is closed without Continue
     QVERIFY(prompter.boxes.isEmpty());
-    QCOMPARE(window->ListView1->list().count(), 0);
+    QCOMPARE(columnTexts(*window, 4).size(), 5);
+    QVERIFY(window->ListView1->list().isChecked(2));
     QVERIFY(!RangeAccepted);
-    QCOMPARE(window->Label1->text(), QStringLiteral("Total Number Of Emails: 0"));
+    QCOMPARE(window->Label1->text(), QStringLiteral("Total Number Of Emails: 5"));
+    QCOMPARE(window->Label2->text(), QStringLiteral("Selected Emails: 1"));
+    QCOMPARE(messageRecords().at(5).Subject, QStringLiteral("Message 5"));
     verifyIdle(*window);
 }
 

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QSaveFile>
+#include <QScopeGuard>
+
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +61,28 @@ QByteArray expectedSeparateFile(int i) {
         .toUtf8();
 }
 
+// A save file on a disk with room bytes left: its temporary file is real, its writes fail
+// like a full disk's once the room is used.
+class FullSaveFile final : public QSaveFile {
+public:
+    FullSaveFile(const QString& path, qint64 room) : QSaveFile(path), room_(room) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 taken = std::min(length, room_);
+        room_ -= taken;
+        if (taken > 0 && QSaveFile::writeData(data, taken) != taken)
+            return -1;
+        if (taken == length)
+            return length;
+        setErrorString(QStringLiteral("No space left on device"));
+        return -1;
+    }
+
+private:
+    qint64 room_;
+};
+
 } // namespace
 
 class TestDownload : public QObject {
@@ -68,8 +94,8 @@ private slots:
     void separateFileBytes();
     void oneFileBytes();
     void checkedRowsNumberTheFiles();
-    void secondRunReplacesFilesWhole_data();
-    void secondRunReplacesFilesWhole();
+    void secondRunKeepsWhatWasSaved_data();
+    void secondRunKeepsWhatWasSaved();
     void noSaveMethodWritesNothing();
     void unusableFolder_data();
     void unusableFolder();
@@ -77,7 +103,8 @@ private slots:
     void unopenableFile();
     void diskFullMidRun_data();
     void diskFullMidRun();
-    void realFullDevice();
+    void fullDiskKeepsTheEarlierFile_data();
+    void fullDiskKeepsTheEarlierFile();
     void stopSeenBeforeEveryRow_data();
     void stopSeenBeforeEveryRow();
     void rowWithoutRecordIsReportedAndSkipped();
@@ -162,30 +189,52 @@ void TestDownload::checkedRowsNumberTheFiles() {
     QCOMPARE(readFile(dir->filePath("2 - 2015-02-19 Message 5.txt")), expectedSeparateFile(5));
 }
 
-void TestDownload::secondRunReplacesFilesWhole_data() {
+void TestDownload::secondRunKeepsWhatWasSaved_data() {
     QTest::addColumn<SaveMethod>("method");
     QTest::addColumn<QString>("file");
-    QTest::newRow("separate files") << SaveMethod::SeparateFiles << "1 - 2015-02-19 Message 1.txt";
-    QTest::newRow("one file") << SaveMethod::OneFile << "Emails.txt";
+    QTest::addColumn<QStringList>("earlier"); // bytes of the file, then of "(2)", ...
+    QTest::addColumn<QString>("written");     // the name the run writes, "" for none
+    const QString one = QStringLiteral("1 - 2015-02-19 Message 1.txt");
+    const QString same = QString::fromLatin1(expectedSeparateFile(1));
+    QTest::newRow("same bytes are left")
+        << SaveMethod::SeparateFiles << one << QStringList{same} << QString();
+    QTest::newRow("other bytes give way")
+        << SaveMethod::SeparateFiles << one << QStringList{"other"}
+        << "1 - 2015-02-19 Message 1 (2).txt";
+    QTest::newRow("same bytes under (2) are left")
+        << SaveMethod::SeparateFiles << one << QStringList{"other", same} << QString();
+    QTest::newRow("the next free number")
+        << SaveMethod::SeparateFiles << one << QStringList{"other", "more"}
+        << "1 - 2015-02-19 Message 1 (3).txt";
+    QTest::newRow("one file, other bytes")
+        << SaveMethod::OneFile << "Emails.txt" << QStringList{"an earlier download"}
+        << "Emails (2).txt";
 }
 
-void TestDownload::secondRunReplacesFilesWhole() {
+// Earlier files are found in the folder: none of them is touched.
+void TestDownload::secondRunKeepsWhatWasSaved() {
     QFETCH(SaveMethod, method);
     QFETCH(QString, file);
+    QFETCH(QStringList, earlier);
+    QFETCH(QString, written);
+    const QString stem = file.chopped(4);
+    QStringList names;
+    for (int i = 0; i < earlier.size(); ++i) {
+        names.append(i == 0 ? file : QStringLiteral("%1 (%2).txt").arg(stem).arg(i + 1));
+        writeFile(dir->filePath(names.last()), earlier[i].toLatin1());
+    }
     Listing listing(1, {1});
-    listing.records.at(1).PlainTextBody = QString(5000, u'x');
     QCOMPARE(run(listing, method), Download::Outcome::Finished);
-    const QByteArray first = readFile(dir->filePath(file));
-    QVERIFY(first.size() > 5000);
 
-    // Same day, same rows, shorter text: the same name, and no byte of the longer file is left.
-    listing.records.at(1).PlainTextBody = QStringLiteral("short");
-    QCOMPARE(run(listing, method), Download::Outcome::Finished);
-    const QByteArray second = readFile(dir->filePath(file));
-    QVERIFY(second.size() < 200);
-    QVERIFY(second.contains("short"));
-    QVERIFY(!second.contains("xxx"));
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{file});
+    for (int i = 0; i < earlier.size(); ++i)
+        QCOMPARE(readFile(dir->filePath(names[i])), earlier[i].toLatin1());
+    if (!written.isEmpty()) {
+        names.append(written);
+        QVERIFY(readFile(dir->filePath(written)).startsWith(expectedSeparateFile(1)));
+    }
+    names.sort();
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), names);
+    QVERIFY(prompter->boxes.isEmpty());
 }
 
 void TestDownload::noSaveMethodWritesNothing() {
@@ -289,16 +338,48 @@ void TestDownload::diskFullMidRun() {
     }
 }
 
-// A real device that is always full, reached through a link named like the file.
-void TestDownload::realFullDevice() {
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        QSKIP("no full device on this system");
-    QVERIFY(QFile::link(QStringLiteral("/dev/full"), dir->filePath("Emails.txt")));
+void TestDownload::fullDiskKeepsTheEarlierFile_data() {
+    QTest::addColumn<bool>("realDisk");
+    QTest::newRow("a small tmpfs") << true;
+    QTest::newRow("a save file that meets a full disk") << false;
+}
+
+// An earlier Emails.txt and a disk that fills up while the new one is written: the box gives the
+// system's reason, the earlier file keeps its bytes, and no partial or temporary file is left.
+void TestDownload::fullDiskKeepsTheEarlierFile() {
+    QFETCH(bool, realDisk);
+    QString folder = dir->path();
+    const auto unmount = qScopeGuard([&] {
+        if (folder != dir->path())
+            umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
+    });
+    QByteArray filler(48 * 1024, 'f');
+    if (realDisk) {
+        const QString disk = dir->filePath(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(disk));
+        if (mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("a tmpfs cannot be mounted here (root only)");
+        folder = disk;
+        writeFile(folder + QStringLiteral("/filler"), filler);
+    } else {
+        adjust = [](Download& download) {
+            download.openDevice = [](const QString& path) {
+                return std::make_unique<FullSaveFile>(path, 1000);
+            };
+        };
+    }
+    writeFile(folder + QStringLiteral("/Emails.txt"), "an earlier download");
+    const QStringList before = QDir(folder).entryList(QDir::Files);
     Listing listing(1, {1});
-    QCOMPARE(run(listing, SaveMethod::OneFile), Download::Outcome::Failed);
+    listing.records.at(1).PlainTextBody = QString(40 * 1024, u'x');
+
+    QCOMPARE(run(listing, SaveMethod::OneFile, folder), Download::Outcome::Failed);
     QCOMPARE(prompter->boxes.size(), 1);
-    QVERIFY2(prompter->boxes[0].text.contains(QStringLiteral("No space left on device")),
+    QVERIFY2(prompter->boxes[0].text.contains(QStringLiteral(": No space left on device.")),
              qPrintable(prompter->boxes[0].text));
+    QVERIFY(prompter->boxes[0].text.contains(QStringLiteral("Emails (2).txt")));
+    QCOMPARE(readFile(folder + QStringLiteral("/Emails.txt")), QByteArray("an earlier download"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
 }
 
 void TestDownload::stopSeenBeforeEveryRow_data() {
@@ -346,7 +427,7 @@ void TestDownload::rowWithoutRecordIsReportedAndSkipped() {
     QVERIFY(prompter->boxes[0].text.contains(QStringLiteral("at line 130")));
 }
 
-// Clear List during a yield ends the walk; what was written stays.
+// Clear List during a yield ends the walk, which says it was cut short; what was written stays.
 void TestDownload::listEmptiedDuringTheWalk() {
     Listing listing(5, {1, 2, 3, 4, 5});
     int yields = 0;
@@ -356,7 +437,7 @@ void TestDownload::listEmptiedDuringTheWalk() {
                 listing.list.clear();
         };
     };
-    QCOMPARE(run(listing, SaveMethod::SeparateFiles), Download::Outcome::Finished);
+    QCOMPARE(run(listing, SaveMethod::SeparateFiles), Download::Outcome::Cut);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 2);
     QVERIFY(prompter->boxes.isEmpty());
 }

@@ -1,5 +1,6 @@
 #include "FixedClock.h"
 #include "ScriptedPrompter.h"
+#include "TemporarySettings.h"
 #include "app/Form1.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
@@ -34,6 +35,7 @@ private slots:
     void finishedRunSaysDone();
     void failedRunNeverSaysDone();
     void stopButtonEndsTheRun();
+    void clearListEndsTheRunShort();
 
 private:
     void fill(int rows, std::initializer_list<int> checked);
@@ -47,7 +49,7 @@ private:
 };
 
 void TestForm1Download::initTestCase() {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    TemporarySettings::usePath(settings.path());
 }
 
 void TestForm1Download::init() {
@@ -149,6 +151,25 @@ void TestForm1Download::stopButtonEndsTheRun() {
     form->PushButton7->click();
     QVERIFY(prompter->boxes.isEmpty());
     QVERIFY(form->StopDownloadRequested);
+    QVERIFY(savedFiles().size() < 5);
+    QCOMPARE(form->PushButton7->text(), startCaption);
+}
+
+// Clear List clicked while the download yields ends the walk: the box says it stopped short.
+void TestForm1Download::clearListEndsTheRunShort() {
+    fill(400, {1, 100, 200, 300, 400});
+    std::function<void()> clearOnceRunning = [&] {
+        if (form->PushButton7->text() == stopCaption) {
+            form->PushButton3->click();
+            return;
+        }
+        QTimer::singleShot(0, clearOnceRunning);
+    };
+    QTimer::singleShot(0, clearOnceRunning);
+    form->PushButton7->click();
+    QCOMPARE(
+        prompter->texts(),
+        QStringList{"The list was emptied during the download, which stopped before the end."});
     QVERIFY(savedFiles().size() < 5);
     QCOMPARE(form->PushButton7->text(), startCaption);
 }

@@ -7,6 +7,7 @@
 #include "list/RecordStore.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -57,6 +58,7 @@ private slots:
     void clearListEmptiesBothLists();
     void filtersAccumulateInTheViewWithItsOwnFlag();
     void listingAndCheckClicksOnTheMainWindow();
+    void clicksOnTheMainWindowWaitForTheView();
 
 private:
     std::unique_ptr<Form1> main;
@@ -261,6 +263,35 @@ void LargerViewTest::listingAndCheckClicksOnTheMainWindow() {
     QCOMPARE(counters(main->Label1, main->Label2),
              (QStringList{"Total Number Of Emails: 1", "Selected Emails: 1"}));
     QVERIFY(prompter->boxes.isEmpty());
+}
+
+// A Check All clicked on the main window just before the view opens reaches it while the view
+// loads: it must not change the list being copied (and then be undone by the write-back), and a
+// second open while the view is up does nothing.
+void LargerViewTest::clicksOnTheMainWindowWaitForTheView() {
+    addRows(3);
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    const QPoint centre = main->PushButton4->mapTo(main.get(), main->PushButton4->rect().center());
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            main->windowHandle(),
+            new QMouseEvent(type, centre, main->mapToGlobal(centre), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+    int views = 0;
+    prompter->dialogDrivers.enqueue([&](QDialog& dialog) {
+        ++views;
+        QVERIFY(checkedRows(main->ListView1->list()).isEmpty());
+        prompter->dialogDrivers.enqueue([&](QDialog&) { ++views; });
+        main->PushButton12_Click(); // a second open
+        larger(dialog).ListView1->list().setChecked(3, true);
+        QTest::mouseClick(larger(dialog).PushButton4, Qt::LeftButton);
+    });
+    main->PushButton12_Click();
+    QCOMPARE(views, 1);
+    QCOMPARE(checkedRows(main->ListView1->list()), QList<int>{3});
+    prompter->dialogDrivers.clear();
 }
 
 QTEST_MAIN(LargerViewTest)

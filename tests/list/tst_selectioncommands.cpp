@@ -35,7 +35,7 @@ public:
     void message(QWidget* parent, const MessageBoxSpec& box) override {
         boxes.message(parent, box);
     }
-    QString input(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> input(QWidget*, const QString&, const QString&) override {
         window_.ownedList().clear();
         return QStringLiteral("x");
     }
@@ -57,7 +57,8 @@ private slots:
     void successiveSearchesBuildAUnion();
     void notContainingAfterUncheckAllStartsAfresh();
     void upperCaseAndDateTextMatch();
-    void cancelledInputChecksRowsWithAnySearchedText();
+    void cancelledOrEmptyInput_data();
+    void cancelledOrEmptyInput();
     void checkAllUncheckAllAndCountersResetTheFlag();
     void clearListThenCheckAllLeavesEmptyCounters();
     void failuresAreReportedWithTheStatementNumber();
@@ -114,18 +115,36 @@ void SelectionCommandsTest::upperCaseAndDateTextMatch() {
     QCOMPARE(window.checkedPositions(), QList<int>{1});
 }
 
-void SelectionCommandsTest::cancelledInputChecksRowsWithAnySearchedText() {
-    ScriptedPrompter prompter; // no answer queued: the box is cancelled
+void SelectionCommandsTest::cancelledOrEmptyInput_data() {
+    QTest::addColumn<Search>("search");
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<QList<int>>("checked"); // rows 1 to 5 have texts, row 6 none; 2 and 6 checked
+    QTest::newRow("containing, cancelled")
+        << Search::Containing << std::optional<QString>() << QList<int>{2, 6};
+    QTest::newRow("not containing, cancelled")
+        << Search::NotContaining << std::optional<QString>() << QList<int>{2, 6};
+    QTest::newRow("containing, empty text")
+        << Search::Containing << std::optional<QString>(QString()) << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("not containing, empty text")
+        << Search::NotContaining << std::optional<QString>(QString()) << QList<int>{6};
+}
+
+// Cancel (Escape, the close box) leaves every check mark and the flag as they were; an empty text
+// confirmed with OK matches every row with any searched text.
+void SelectionCommandsTest::cancelledOrEmptyInput() {
+    QFETCH(Search, search);
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(QList<int>, checked);
+    ScriptedPrompter prompter;
+    prompter.inputAnswers.enqueue(answer);
     ListWindow window;
     fill(window);
     const int empty = window.addRow({});
+    window.ownedList().setChecked(2, true);
     window.ownedList().setChecked(empty, true);
-    checkMatching(window, Search::Containing, here);
-    QCOMPARE(window.checkedPositions(), (QList<int>{1, 2, 3, 4, 5}));
-
-    window.searchActive = false;
-    checkMatching(window, Search::NotContaining, here);
-    QCOMPARE(window.checkedPositions(), QList<int>{empty});
+    checkMatching(window, search, here);
+    QCOMPARE(window.checkedPositions(), checked);
+    QCOMPARE(prompter.inputPrompts.size(), 1);
 }
 
 void SelectionCommandsTest::checkAllUncheckAllAndCountersResetTheFlag() {

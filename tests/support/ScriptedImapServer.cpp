@@ -24,6 +24,35 @@ ScriptedImapServer::~ScriptedImapServer() {
     close(listener_);
 }
 
+void ScriptedImapServer::dripGreeting(std::chrono::milliseconds perByte) {
+    std::lock_guard lock(mutex_);
+    greetingDrip_ = perByte;
+}
+
+// Runs on the server's thread: false once the client is gone or the server stops.
+bool ScriptedImapServer::greet(int fd) {
+    QByteArray greeting;
+    std::chrono::milliseconds drip;
+    {
+        std::lock_guard lock(mutex_);
+        greeting = greeting_;
+        drip = greetingDrip_;
+    }
+    if (drip.count() == 0)
+        return LoopbackSocket::sendAll(fd, greeting);
+    for (char c : greeting) {
+        std::this_thread::sleep_for(drip);
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return false;
+        }
+        if (!LoopbackSocket::sendAll(fd, QByteArray(1, c)))
+            return false;
+    }
+    return true;
+}
+
 QList<QByteArray> ScriptedImapServer::commands() const {
     std::lock_guard lock(mutex_);
     return commands_;
@@ -62,7 +91,7 @@ void ScriptedImapServer::serve() {
                 shutdown(fd, SHUT_RDWR);
         }
         QByteArray pending;
-        bool open = LoopbackSocket::sendAll(fd, greeting_);
+        bool open = greet(fd);
         while (open) {
             const qsizetype end = pending.indexOf("\r\n");
             if (end < 0) {
@@ -82,9 +111,12 @@ void ScriptedImapServer::serve() {
                 std::lock_guard lock(mutex_);
                 commands_.append(command);
             }
-            const QByteArray answer = script_(tag, command);
-            open = LoopbackSocket::sendAll(fd, answer) && !answer.startsWith("* BYE") &&
-                   !answer.contains("\r\n* BYE");
+            QByteArray answer = script_(tag, command);
+            const bool hangingUp = answer.endsWith(hangUp());
+            if (hangingUp)
+                answer.chop(hangUp().size());
+            open = LoopbackSocket::sendAll(fd, answer) && !hangingUp &&
+                   !answer.startsWith("* BYE") && !answer.contains("\r\n* BYE");
         }
         std::lock_guard lock(mutex_);
         client_ = -1;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -24,16 +25,21 @@ public:
     ScriptedImapServer& operator=(const ScriptedImapServer&) = delete;
 
     int port() const { return port_; }
+    // Sends the greeting one byte at a time, this far apart (a link that drips).
+    void dripGreeting(std::chrono::milliseconds perByte);
     // Every command line received so far, without tags.
     QList<QByteArray> commands() const;
     // Clients accepted so far.
     int connections() const;
 
+    // Ends an answer after which the server closes the connection (its bytes are not sent).
+    static QByteArray hangUp() { return QByteArrayLiteral("\0hang up"); }
     // A message as a FETCH answer of BODY.PEEK[] and INTERNALDATE carries it.
     static QByteArray fetchResponse(quint32 number, const QByteArray& raw);
 
 private:
     void serve();
+    bool greet(int fd);
 
     Script script_;
     QByteArray greeting_;
@@ -44,5 +50,6 @@ private:
     QList<QByteArray> commands_;
     int connections_ = 0;
     bool stopping_ = false;
+    std::chrono::milliseconds greetingDrip_{0};
     std::thread thread_;
 };

@@ -16,9 +16,9 @@ void ScriptedPrompter::message(QWidget*, const MessageBoxSpec& box) {
         onMessage(box);
 }
 
-QString ScriptedPrompter::input(QWidget*, const QString& prompt, const QString&) {
+std::optional<QString> ScriptedPrompter::input(QWidget*, const QString& prompt, const QString&) {
     inputPrompts.append(prompt);
-    return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+    return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
 }
 
 QString ScriptedPrompter::browseForFolder(QWidget*, const QString& title,

@@ -19,7 +19,8 @@ public:
     ~ScriptedPrompter() override;
 
     void message(QWidget* parent, const MessageBoxSpec& box) override;
-    QString input(QWidget* parent, const QString& prompt, const QString& title) override;
+    std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                 const QString& title) override;
     QString browseForFolder(QWidget* parent, const QString& title,
                             const QString& startFolder) override;
     int showModal(QDialog& dialog) override;
@@ -30,8 +31,8 @@ public:
     QStringList folderTitles;
     QStringList folderStarts;
 
-    // Answers, taken in order; an empty queue answers like Cancel.
-    QQueue<QString> inputAnswers;
+    // Answers, taken in order; no text, or an empty queue, answers like Cancel.
+    QQueue<std::optional<QString>> inputAnswers;
     QQueue<QString> folderAnswers;
     QQueue<DialogDriver> dialogDrivers;
 

@@ -1,6 +1,7 @@
 #include "MailServer.h"
 #include "ModalAnswerer.h"
 #include "Screenshot.h"
+#include "TemporarySettings.h"
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
 #include "commands/Form2.h"
@@ -171,7 +172,7 @@ void TestWholeJob::initTestCase() {
         std::make_unique<MailServer>(MailServer::Options{seed.path(), user + suffix, password});
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
 
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    TemporarySettings::usePath(settings.path());
     ErrorLog::setFolder(settings.path());
     SettingsStore::Save(QStringLiteral("Server"),
                         server->host() + u':' + QString::number(server->port()));
