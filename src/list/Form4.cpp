@@ -155,7 +155,9 @@ void Form4::Form_Load() {
     guard(172, [&] { ListView1->viewport()->update(); });
     guard(200, [&] { ListCounters::update(*this, false); });
     guard(202, [&] { CheckSearchActive = false; });
-    for (auto [line, label] : {std::pair{204, Label1}, std::pair{206, Label2}}) {
+    for (const auto& [line, counterLabel] : {std::pair{204, Label1}, std::pair{206, Label2}}) {
+        // clang before 16 cannot capture a structured binding in a lambda.
+        QLabel* const label = counterLabel;
         guard(line, [&] {
             QPalette palette = label->palette();
             palette.setColor(QPalette::Window, QColor(255, 255, 255));
