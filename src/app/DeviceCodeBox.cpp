@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-DeviceCodeBox::DeviceCodeBox(const QString& userCode, const QUrl& address, const QString& message,
-                             QWidget* parent)
+DeviceCodeBox::DeviceCodeBox(const QString& userCode, const QUrl& address, QWidget* parent)
     : QDialog(parent), userCode_(userCode), address_(address) {
     setObjectName(QStringLiteral("DeviceCodeBox"));
     setWindowTitle(QStringLiteral("Sign in to Outlook.com / Hotmail"));
@@ -29,9 +28,6 @@ DeviceCodeBox::DeviceCodeBox(const QString& userCode, const QUrl& address, const
     code->setFont(large);
     code->setAccessibleName(QStringLiteral("Sign-in code"));
     auto* wait = new QLabel(QStringLiteral("This box closes by itself once you have signed in."));
-    auto* service = new QLabel(message);
-    service->setWordWrap(true);
-    service->setVisible(!message.isEmpty());
 
     cancel_ = new QPushButton(QStringLiteral("Cancel"));
     cancel_->setObjectName(QStringLiteral("cancel"));
@@ -41,7 +37,7 @@ DeviceCodeBox::DeviceCodeBox(const QString& userCode, const QUrl& address, const
     buttons->addWidget(cancel_);
 
     auto* layout = new QVBoxLayout(this);
-    for (QLabel* label : {intro, link, enter, code, wait, service})
+    for (QLabel* label : {intro, link, enter, code, wait})
         layout->addWidget(label);
     layout->addLayout(buttons);
 }

@@ -13,8 +13,7 @@ class QPushButton;
 class DeviceCodeBox : public QDialog {
     Q_OBJECT
 public:
-    DeviceCodeBox(const QString& userCode, const QUrl& address, const QString& message,
-                  QWidget* parent = nullptr);
+    DeviceCodeBox(const QString& userCode, const QUrl& address, QWidget* parent = nullptr);
 
     QString userCode() const { return userCode_; }
     QUrl address() const { return address_; }

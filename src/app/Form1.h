@@ -216,7 +216,7 @@ private:
     // ID it shows the box that says so instead.
     bool connectSession(clsMailIMAP& session);
     AccessTokenSource tokenSource(const QString& user);
-    void showDeviceCode(const QString& userCode, const QUrl& address, const QString& message);
+    void showDeviceCode(const QString& userCode, const QUrl& address);
     void closeDeviceCodeBox();
     void applyAuthMethod();
     // Forgets the user's sign-in: the keyring's copy only, or (signing out) the session's too.

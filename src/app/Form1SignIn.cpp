@@ -76,9 +76,11 @@ AccessTokenSource Form1::tokenSource(const QString& user) {
     };
 }
 
-void Form1::showDeviceCode(const QString& userCode, const QUrl& address, const QString& message) {
+// The service's own message says the same as the box, in its words: the box shows only the code
+// and the address, large enough to copy from across the room.
+void Form1::showDeviceCode(const QString& userCode, const QUrl& address) {
     closeDeviceCodeBox();
-    deviceCodeBox_ = new DeviceCodeBox(userCode, address, message, this);
+    deviceCodeBox_ = new DeviceCodeBox(userCode, address, this);
     connect(deviceCodeBox_, &DeviceCodeBox::cancelled, signIn_.get(), &auth::SignIn::cancel);
     deviceCodeBox_->show();
 }
