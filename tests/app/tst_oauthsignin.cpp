@@ -2,6 +2,7 @@
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
 #include "SimulatedBrowser.h"
+#include "TemporarySettings.h"
 
 #include "app/DeviceCodeBox.h"
 #include "app/Form1.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -79,7 +79,7 @@ void OAuthSignInTest::initTestCase() {
 
 void OAuthSignInTest::init() {
     settingsDir = std::make_unique<QTemporaryDir>();
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir->path());
+    TemporarySettings::usePath(settingsDir->path());
     ErrorLog::setFolder(settingsDir->path());
     const auto save = [](const char* key, const QString& value) {
         SettingsStore::Save(QString::fromLatin1(key), value);
@@ -196,6 +196,10 @@ void OAuthSignInTest::retrievalReusesAndRefreshes() {
     auto form = load(QStringLiteral("user@example.test"), browser);
     form->PushButton5->click();
     QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    // No keyring here: the status says so, once.
+    QCOMPARE(form->statusText(),
+             connected + QStringLiteral(" No keyring is available: the "
+                                        "sign-in is kept until Quentaril closes."));
     QTest::qWait(1200);
 
     const int refreshedBefore = count(QStringLiteral("refreshed"));
@@ -213,6 +217,7 @@ void OAuthSignInTest::retrievalReusesAndRefreshes() {
     form->PushButton5->click();
     QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
     QCOMPARE(browser.opened(), 2);
+    QCOMPARE(form->statusText(), connected);
 }
 
 void OAuthSignInTest::deviceCode_data() {

@@ -3,6 +3,7 @@
 #include "ModalAnswerer.h"
 #include "Screenshot.h"
 #include "SimulatedBrowser.h"
+#include "TemporarySettings.h"
 
 #include "app/DeviceCodeBox.h"
 #include "app/Form1.h"
@@ -19,7 +20,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,7 +84,7 @@ void TestOAuthWindow::initTestCase() {
     server = std::make_unique<MailServer>(options);
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
 
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    TemporarySettings::usePath(settings.path());
     ErrorLog::setFolder(settings.path());
     SettingsStore::Save(QStringLiteral("Server"),
                         server->host() + u':' + QString::number(server->port()));
