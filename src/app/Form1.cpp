@@ -1,5 +1,8 @@
 #include "app/Form1.h"
 
+#include "auth/SignIn.h"
+#include "auth/TokenStore.h"
+
 #include "base/FocusMarker.h"
 #include "base/ShellUtilities.h"
 #include "base/Twips.h"

@@ -4,8 +4,10 @@
 #include "base/StatusLine.h"
 #include "commands/RetrievalOwner.h"
 #include "list/ListOwner.h"
+#include "mail/AccessTokenSource.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class DeviceCodeBox;
 class MailImap;
 class MessageListView;
 class QButtonGroup;
@@ -27,6 +30,11 @@ class QRadioButton;
 class QScrollArea;
 class StatusLine;
 class clsMailIMAP;
+
+namespace auth {
+class SignIn;
+class TokenStore;
+} // namespace auth
 
 // The main window: log in, choose a folder, list its messages, check them and save them as text.
 // Controls carry the names of the window design, as object names too. The handlers are named after
@@ -106,6 +114,14 @@ public:
     std::shared_ptr<clsMailIMAP> newSession() override;
     // The Live ID: Text1, followed by Combo1's text when that begins with "@".
     QString liveId() const;
+    // OAuth2 sign-in (AuthMethod=oauth2): the window's one sign-in and keyring store, made on first
+    // use from the stored settings; prepareSignIn, when set, adjusts the sign-in then (tests give
+    // it a simulated browser). deviceCodeBox() is the box of a device-code sign-in while it waits.
+    static bool usesOAuth2();
+    auth::SignIn& signIn();
+    std::function<void(auth::SignIn&)> prepareSignIn;
+    DeviceCodeBox* deviceCodeBox() const;
+
     // The one-line text shown on the progress bar.
     void setStatusText(const QString& text) override;
     QString statusText() const;
@@ -196,6 +212,16 @@ private:
     void attachPointerHandlers();
     void bindSession(const std::shared_ptr<clsMailIMAP>& session);
     void sizeToDesign();
+    // Connect's sign-in: the only one that may open the sign-in page; with OAuth2 and no client
+    // ID it shows the box that says so instead.
+    bool connectSession(clsMailIMAP& session);
+    AccessTokenSource tokenSource(const QString& user);
+    void showDeviceCode(const QString& userCode, const QUrl& address);
+    void closeDeviceCodeBox();
+    void applyAuthMethod();
+    // Forgets the user's sign-in: the keyring's copy only, or (signing out) the session's too.
+    void forgetSignIn(bool signOut);
+    QString takeKeyringNotice();
 
     std::unique_ptr<MailImap> component_;
     PointerControl* pointer_ = nullptr;
@@ -204,4 +230,9 @@ private:
     // Form_Load is filling the password box before "Remember me" is restored: that change must
     // not store an empty password over the remembered one.
     bool restoring_ = false;
+    std::unique_ptr<auth::TokenStore> tokenStore_;
+    std::unique_ptr<auth::SignIn> signIn_;
+    QPointer<DeviceCodeBox> deviceCodeBox_;
+    bool signInInteractive_ = false;
+    QString keyringNotice_;
 };

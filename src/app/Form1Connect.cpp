@@ -35,7 +35,8 @@ void Form1::PushButton5_Click() {
         if (!guard.test(106, [&] { return oMail != nullptr; })) {
             guard(108, [&] { oMail = newSession(); });
             session = oMail;
-            const bool failed = guard.test(110, [&] { return !requireSession(session).Connect(); });
+            const bool failed =
+                guard.test(110, [&] { return !connectSession(requireSession(session)); });
             if (failed) {
                 endConnected = false;
             } else {
@@ -46,7 +47,8 @@ void Form1::PushButton5_Click() {
                 guard(118, [&] { folders.reset(); });
                 guard(120, [&] {
                     setStatusText(
-                        QStringLiteral("Connected to Windows Live Hotmail. Please select folder."));
+                        QStringLiteral("Connected to Windows Live Hotmail. Please select folder.%1")
+                            .arg(takeKeyringNotice()));
                 });
             }
         }
@@ -56,6 +58,7 @@ void Form1::PushButton5_Click() {
         guard(124,
               [&] { setStatusText(QStringLiteral("Disconnecting from Windows Live Hotmail...")); });
         if (guard.test(126, [&] { return !Check1->isChecked(); })) {
+            guard(127, [&] { forgetSignIn(true); });
             guard(128, [&] { Text1->setText(QString()); });
             guard(130, [&] { Text2->setText(QString()); });
             guard(132, [&] { SettingsStore::Save(QStringLiteral("User"), QString()); });

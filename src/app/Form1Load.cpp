@@ -165,6 +165,7 @@ void Form1::Form_Load() {
             throw Failure(QStringLiteral("Invalid property value"));
         Combo1->setCurrentIndex(index);
     });
+    guard(778, [&] { applyAuthMethod(); });
 
     // The window is shown before the auto-connect, which may take a while: the user sees it and
     // can close it, which ends the connect.

@@ -25,7 +25,12 @@ std::shared_ptr<clsMailIMAP> Form1::newSession() {
     session->PORT = server.port;
     session->IMAPServer = server.host;
     session->Username = liveId();
-    session->Password = Text2->text();
+    if (usesOAuth2()) {
+        session->AuthMethod = AuthMode::OAuth2;
+        session->TokenSource = tokenSource(session->Username);
+    } else {
+        session->Password = Text2->text();
+    }
     bindSession(session);
     return session;
 }

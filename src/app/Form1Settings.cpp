@@ -42,6 +42,8 @@ void Form1::Check1_Click() {
     SettingsStore::Save(QStringLiteral("Password"),
                         Check1->isChecked() ? Text2->text() : QString());
     Check2->setEnabled(Check1->isChecked());
+    if (!Check1->isChecked())
+        forgetSignIn(false);
 }
 
 void Form1::Check2_Click() {

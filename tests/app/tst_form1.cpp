@@ -97,6 +97,12 @@ private:
     QList<QUrl> opened;
 };
 
+// The password box is used: sign in with a password, where the default server's own sign-in would
+// be OAuth2 and leave the box disabled.
+static void usePasswordSignIn() {
+    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("password"));
+}
+
 void Form1Test::init() {
     settings = std::make_unique<TemporarySettings>();
     prompter = std::make_unique<ScriptedPrompter>();
@@ -373,6 +379,7 @@ void Form1Test::notRememberedEmptiesTheCredentials() {
 }
 
 void Form1Test::passwordIsStoredOnlyWhenRemembered() {
+    usePasswordSignIn();
     auto form = load();
     form->show();
     QTest::keyClicks(form->Text2, QStringLiteral("pw1"));
@@ -453,6 +460,7 @@ void Form1Test::help() {
 }
 
 void Form1Test::textBoxesSelectAllOnFocus() {
+    usePasswordSignIn();
     auto form = load();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -470,6 +478,7 @@ void Form1Test::textBoxesSelectAllOnFocus() {
 // Return in the Live ID or the password box clicks "1. Connect" (and nowhere else), and the
 // focused control, whichever it is, carries the focus frame as Tab walks the window.
 void Form1Test::returnConnectsAndFocusIsMarked() {
+    usePasswordSignIn();
     auto form = load();
     // Only the click is counted: no connection is attempted.
     QObject::disconnect(form->PushButton5, &QPushButton::clicked, form.get(), nullptr);

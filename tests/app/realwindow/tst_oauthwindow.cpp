@@ -1,0 +1,166 @@
+#include "IdentityProvider.h"
+#include "MailServer.h"
+#include "ModalAnswerer.h"
+#include "Screenshot.h"
+#include "SimulatedBrowser.h"
+#include "TemporarySettings.h"
+
+#include "app/DeviceCodeBox.h"
+#include "app/Form1.h"
+#include "auth/SignIn.h"
+#include "auth/TokenStore.h"
+#include "base/SettingsStore.h"
+#include "list/MessageListView.h"
+#include "mail/ErrorLog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+// OAuth2 sign-in in real windows on an X server: Connect through a simulated browser, list the
+// inbox, save it; and the device-code box as the user sees it (its screenshot illustrates the
+// README).
+
+namespace {
+
+const QString screenshots = QStringLiteral(QUENTARIL_SCREENSHOT_DIR);
+const QString user = QStringLiteral("user@example.test");
+
+// A plain box that says "Done.": clicks its OK button.
+ModalAnswerer::Step doneBox() {
+    return [](QWidget& modal) -> QString {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        if (!box)
+            return QStringLiteral("not a message box");
+        if (box->text() != QStringLiteral("Done."))
+            return QStringLiteral("says \"%1\"").arg(box->text());
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        return {};
+    };
+}
+
+} // namespace
+
+class TestOAuthWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { answerer.clear(); }
+    void connectListAndSave();
+    void deviceCodeBoxAsShown();
+
+private:
+    std::unique_ptr<Form1> showWindow(SimulatedBrowser& browser);
+
+    QTemporaryDir settings;
+    QTemporaryDir output;
+    QTemporaryDir noBus;
+    std::unique_ptr<IdentityProvider> idp;
+    std::unique_ptr<MailServer> server;
+    ModalAnswerer answerer;
+};
+
+void TestOAuthWindow::initTestCase() {
+    QCOMPARE(QApplication::platformName(), QStringLiteral("xcb"));
+    // No keyring: the sign-in lives in memory, and a developer's own keyring stays untouched.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QByteArray("unix:path=") + noBus.filePath(QStringLiteral("no-bus")).toUtf8());
+    idp = std::make_unique<IdentityProvider>();
+    QVERIFY2(idp->isRunning(), qPrintable(idp->errorText()));
+    MailServer::Options options;
+    options.oauth2Introspection = idp->introspectionUrl();
+    server = std::make_unique<MailServer>(options);
+    QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+
+    TemporarySettings::usePath(settings.path());
+    ErrorLog::setFolder(settings.path());
+    SettingsStore::Save(QStringLiteral("Server"),
+                        server->host() + u':' + QString::number(server->port()));
+    SettingsStore::Save(QStringLiteral("TrustedCertificates"), server->caFile());
+    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("oauth2"));
+    SettingsStore::Save(QStringLiteral("OAuthAuthority"), idp->authority());
+    SettingsStore::Save(QStringLiteral("OAuthClientId"), idp->clientId());
+}
+
+std::unique_ptr<Form1> TestOAuthWindow::showWindow(SimulatedBrowser& browser) {
+    auto window = std::make_unique<Form1>();
+    window->startupDraw = [] { return 1; };
+    window->prepareSignIn = [&browser](auth::SignIn& signIn) {
+        signIn.setOpener(browser.opener());
+        signIn.store().setKeyringTimeout(2s);
+    };
+    window->Form_Load();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return nullptr;
+    window->Combo1->setCurrentIndex(0);
+    QTest::keyClicks(window->Text1, user);
+    return window;
+}
+
+void TestOAuthWindow::connectListAndSave() {
+    SimulatedBrowser browser;
+    auto window = showWindow(browser);
+    QVERIFY(window);
+    QVERIFY(!window->Text2->isEnabled());
+
+    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+    QCOMPARE(window->PushButton5->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(browser.opened(), 1);
+
+    QTest::mouseClick(window->Option3, Qt::LeftButton); // Inbox
+    answerer.expect(QStringLiteral("end of Get All"), doneBox());
+    QTest::mouseClick(window->PushButton10, Qt::LeftButton);
+    QVERIFY2(answerer.problems().isEmpty(), qPrintable(answerer.problems().join(u'\n')));
+    const int listed = window->ListView1->list().count();
+    QVERIFY(listed > 0);
+    QCOMPARE(browser.opened(), 1);
+
+    QTest::mouseClick(window->PushButton4, Qt::LeftButton); // Check All
+    QTest::mouseClick(window->Option1, Qt::LeftButton);     // separate files
+    window->Text3->setText(output.path());
+    answerer.expect(QStringLiteral("end of the download"), doneBox());
+    QTest::mouseClick(window->PushButton7, Qt::LeftButton);
+    QVERIFY2(answerer.problems().isEmpty(), qPrintable(answerer.problems().join(u'\n')));
+    QCOMPARE(answerer.pending(), 0);
+    QCOMPARE(QDir(output.path()).entryList(QDir::Files).size(), listed);
+    QCOMPARE(browser.opened(), 1);
+}
+
+void TestOAuthWindow::deviceCodeBoxAsShown() {
+    SettingsStore::Save(QStringLiteral("OAuthFlow"), QStringLiteral("device"));
+    SimulatedBrowser browser;
+    auto window = showWindow(browser);
+    QVERIFY(window);
+    QImage shot;
+    connect(&window->signIn(), &auth::SignIn::deviceCodeReady, this, [&] {
+        QTimer::singleShot(0, this, [&] {
+            DeviceCodeBox* box = window->deviceCodeBox();
+            QVERIFY(box && QTest::qWaitForWindowExposed(box));
+            shot = Screenshot::save(screenshots, QStringLiteral("device-code.png"), {box});
+            idp->approveDevice(box->userCode());
+        });
+    });
+    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+
+    QCOMPARE(window->PushButton5->text(), QStringLiteral("Disconnect"));
+    QVERIFY(!shot.isNull());
+    QVERIFY(Screenshot::colourCount(shot) > 16); // not a blank grab
+    QTRY_VERIFY(!window->deviceCodeBox());
+    QCOMPARE(browser.opened(), 0);
+}
+
+QTEST_MAIN(TestOAuthWindow)
+#include "tst_oauthwindow.moc"

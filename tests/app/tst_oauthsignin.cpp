@@ -1,0 +1,268 @@
+#include "IdentityProvider.h"
+#include "MailServer.h"
+#include "ScriptedPrompter.h"
+#include "SimulatedBrowser.h"
+#include "TemporarySettings.h"
+
+#include "app/DeviceCodeBox.h"
+#include "app/Form1.h"
+#include "auth/SignIn.h"
+#include "auth/TokenStore.h"
+#include "base/SettingsStore.h"
+#include "base/ShellUtilities.h"
+#include "list/MessageListView.h"
+#include "mail/ErrorLog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+// The main window signing in with OAuth2: the identity-provider double, a Dovecot that takes only
+// its bearer tokens, and a simulated browser in place of the system's.
+
+namespace {
+
+const QString invalidLogin =
+    QStringLiteral("Invalid login. Please double-check your username and password.");
+const QString connected =
+    QStringLiteral("Connected to Windows Live Hotmail. Please select folder.");
+const QString done = QStringLiteral("Done.");
+
+} // namespace
+
+class OAuthSignInTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void connectOutcomes_data();
+    void connectOutcomes();
+    void retrievalReusesAndRefreshes();
+    void deviceCode_data();
+    void deviceCode();
+
+private:
+    std::unique_ptr<Form1> load(const QString& user, SimulatedBrowser& browser);
+    int count(const QString& name) const { return idp->count(name); }
+
+    std::unique_ptr<IdentityProvider> idp;
+    std::unique_ptr<MailServer> server;
+    std::unique_ptr<QTemporaryDir> settingsDir;
+    std::unique_ptr<ScriptedPrompter> prompter;
+    QTemporaryDir programFolder;
+    QTemporaryDir noBus;
+};
+
+void OAuthSignInTest::initTestCase() {
+    // No keyring: the sign-in lives in memory, and a developer's own keyring stays untouched.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QByteArray("unix:path=") + noBus.filePath(QStringLiteral("no-bus")).toUtf8());
+    idp = std::make_unique<IdentityProvider>();
+    QVERIFY2(idp->isRunning(), qPrintable(idp->errorText()));
+    MailServer::Options options;
+    options.oauth2Introspection = idp->introspectionUrl();
+    server = std::make_unique<MailServer>(options);
+    QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    SetProgramFolder(programFolder.path());
+}
+
+void OAuthSignInTest::init() {
+    settingsDir = std::make_unique<QTemporaryDir>();
+    TemporarySettings::usePath(settingsDir->path());
+    ErrorLog::setFolder(settingsDir->path());
+    const auto save = [](const char* key, const QString& value) {
+        SettingsStore::Save(QString::fromLatin1(key), value);
+    };
+    save("Server", QStringLiteral("%1:%2").arg(server->host()).arg(server->port()));
+    save("TrustedCertificates", server->caFile());
+    save("AuthMethod", QStringLiteral("oauth2"));
+    save("OAuthAuthority", idp->authority());
+    save("OAuthClientId", idp->clientId());
+    idp->get(QStringLiteral("/configure"),
+             QUrlQuery{{QStringLiteral("consent"), QStringLiteral("allow")},
+                       {QStringLiteral("access_lifetime"), QStringLiteral("3600")}});
+    prompter = std::make_unique<ScriptedPrompter>();
+}
+
+void OAuthSignInTest::cleanup() {
+    prompter.reset();
+    settingsDir.reset();
+}
+
+std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user, SimulatedBrowser& browser) {
+    auto form = std::make_unique<Form1>();
+    form->startupDraw = [] { return 1; };
+    form->prepareSignIn = [&browser](auth::SignIn& signIn) {
+        signIn.setOpener(browser.opener());
+        signIn.setBrowserTimeout(1500ms);
+        signIn.store().setKeyringTimeout(2s);
+    };
+    form->Form_Load();
+    form->Combo1->setCurrentIndex(0);
+    form->Text1->setText(user);
+    return form;
+}
+
+void OAuthSignInTest::connectOutcomes_data() {
+    QTest::addColumn<SimulatedBrowser::Behaviour>("behaviour");
+    QTest::addColumn<QString>("consent");
+    QTest::addColumn<QString>("clientId"); // "idp": the double's
+    QTest::addColumn<QString>("scopes");   // empty: the default
+    QTest::addColumn<QString>("box");      // empty: connected
+    QTest::addColumn<QString>("detail");   // the box's Details begin so
+    QTest::addColumn<int>("refreshes");
+
+    using B = SimulatedBrowser::Behaviour;
+    const QString standard;
+    QTest::newRow("signed in") << B::Follow << "allow"
+                               << "idp" << standard << QString() << QString() << 0;
+    QTest::newRow("consent declined")
+        << B::Follow << "deny"
+        << "idp" << standard << invalidLogin
+        << QStringLiteral("sign-in failed: consent was declined") << 0;
+    QTest::newRow("page closed") << B::CloseThePage << "allow"
+                                 << "idp" << standard << invalidLogin
+                                 << QStringLiteral("sign-in failed: the sign-in page was closed")
+                                 << 0;
+    // A token without the mail scope: the server refuses it, and once more after one refresh.
+    QTest::newRow("token refused") << B::Follow << "allow"
+                                   << "idp" << QStringLiteral("offline_access") << invalidLogin
+                                   << QStringLiteral("AUTHENTICATE failed: the server refused "
+                                                     "the token")
+                                   << 1;
+    QTest::newRow("no client ID") << B::Follow << "allow"
+                                  << "" << standard
+                                  << QStringLiteral(
+                                         "This build of Quentaril has no sign-in registration")
+                                  << QString() << 0;
+}
+
+void OAuthSignInTest::connectOutcomes() {
+    QFETCH(SimulatedBrowser::Behaviour, behaviour);
+    QFETCH(QString, consent);
+    QFETCH(QString, clientId);
+    QFETCH(QString, scopes);
+    QFETCH(QString, box);
+    QFETCH(QString, detail);
+    QFETCH(int, refreshes);
+
+    SettingsStore::Save(QStringLiteral("OAuthClientId"),
+                        clientId.isEmpty() ? QString() : idp->clientId());
+    if (!scopes.isEmpty())
+        SettingsStore::Save(QStringLiteral("OAuthScopes"), scopes);
+    idp->get(QStringLiteral("/configure"), QUrlQuery{{QStringLiteral("consent"), consent}});
+    const int refreshedBefore = count(QStringLiteral("refreshed"));
+    SimulatedBrowser browser(behaviour);
+    auto form = load(QStringLiteral("user@example.test"), browser);
+    QVERIFY(!form->Text2->isEnabled());
+    QVERIFY(form->Text2->toolTip().contains(QLatin1String("AuthMethod=oauth2")));
+
+    form->PushButton5->click();
+    QCOMPARE(browser.opened(), clientId.isEmpty() ? 0 : 1);
+    if (box.isEmpty()) {
+        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+        QVERIFY(form->statusText().startsWith(connected));
+        QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, refreshes);
+        return;
+    }
+    QCOMPARE(prompter->boxes.size(), 1);
+    QVERIFY2(prompter->boxes.first().text.startsWith(box), qPrintable(prompter->texts().first()));
+    QVERIFY2(prompter->boxes.first().detail.startsWith(detail),
+             qPrintable(prompter->boxes.first().detail));
+    QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, refreshes);
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+    QVERIFY(!form->oMail);
+}
+
+// Get All signs in anew without the browser, refreshing a token about to expire first; Disconnect
+// without "Remember me" forgets the sign-in, so the next Connect opens the page again.
+void OAuthSignInTest::retrievalReusesAndRefreshes() {
+    // A token of 61 seconds is "about to expire" a second later.
+    idp->get(QStringLiteral("/configure"),
+             QUrlQuery{{QStringLiteral("access_lifetime"), QStringLiteral("61")}});
+    SimulatedBrowser browser;
+    auto form = load(QStringLiteral("user@example.test"), browser);
+    form->PushButton5->click();
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    // No keyring here: the status says so, once.
+    QCOMPARE(form->statusText(),
+             connected + QStringLiteral(" No keyring is available: the "
+                                        "sign-in is kept until Quentaril closes."));
+    QTest::qWait(1200);
+
+    const int refreshedBefore = count(QStringLiteral("refreshed"));
+    form->Option3->setChecked(true);
+    form->PushButton10_Click();
+    QCOMPARE(prompter->texts(), QStringList{done});
+    QVERIFY(form->ListView1->list().count() > 0);
+    QCOMPARE(browser.opened(), 1);
+    QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, 1);
+
+    prompter->clear();
+    form->Check1->setChecked(false);
+    form->PushButton5->click(); // Disconnect
+    form->Text1->setText(QStringLiteral("user@example.test"));
+    form->PushButton5->click();
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    QCOMPARE(browser.opened(), 2);
+    QCOMPARE(form->statusText(), connected);
+}
+
+void OAuthSignInTest::deviceCode_data() {
+    QTest::addColumn<bool>("approve");
+    QTest::newRow("approved") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// The device-code box shows the code and the address; the sign-in ends when the code is approved,
+// or Cancel ends it with the invalid-login box.
+void OAuthSignInTest::deviceCode() {
+    QFETCH(bool, approve);
+    SettingsStore::Save(QStringLiteral("OAuthFlow"), QStringLiteral("device"));
+    SimulatedBrowser browser;
+    auto form = load(QStringLiteral("user@example.test"), browser);
+    QString shownCode;
+    // The box comes up inside Connect's wait: the user reads it, then approves or cancels.
+    const QMetaObject::Connection watch =
+        connect(&form->signIn(), &auth::SignIn::deviceCodeReady, this, [&] {
+            QTimer::singleShot(0, this, [&] {
+                DeviceCodeBox* box = form->deviceCodeBox();
+                QVERIFY(box && box->isVisible());
+                shownCode = box->userCode();
+                QVERIFY(box->address().isValid());
+                if (approve)
+                    idp->approveDevice(shownCode);
+                else
+                    box->cancelButton()->click();
+            });
+        });
+
+    form->PushButton5->click();
+    disconnect(watch);
+    QVERIFY(!shownCode.isEmpty());
+    QCOMPARE(browser.opened(), 0);
+    QTRY_VERIFY(!form->deviceCodeBox());
+    if (approve) {
+        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    } else {
+        QCOMPARE(prompter->texts(), QStringList{invalidLogin});
+        QCOMPARE(prompter->boxes.first().detail,
+                 QStringLiteral("sign-in failed: the sign-in was cancelled"));
+    }
+}
+
+QTEST_MAIN(OAuthSignInTest)
+#include "tst_oauthsignin.moc"
