@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,12 +20,16 @@ QList<mode_t> openBodyFiles() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     QList<mode_t> modes;
     const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
-        const QString target = QFile::symLinkTarget(fds.filePath(fd));
-        if (!target.startsWith(folder + QStringLiteral("/bodies-")))
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray link = QFile::encodeName(fds.filePath(fd));
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+        if (n <= 0 ||
+            !QString::fromLocal8Bit(target, n).startsWith(folder + QStringLiteral("/bodies-")))
             continue;
         struct stat info {};
-        if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &info) == 0)
+        if (::stat(link.constData(), &info) == 0)
             modes.append(info.st_mode & 07777);
     }
     return modes;
