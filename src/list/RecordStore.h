@@ -49,7 +49,7 @@ public:
 private:
     StoredRecord& made(int position);
 
-    std::vector<MessageRecord> records_;
+    std::vector<StoredRecord> records_;
     int size_ = 0;
     BodyStore bodies_;
 };
