@@ -56,11 +56,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= messages; ++i) {
         list.appendRow(QStringLiteral("Sender %1 <sender%1@example.com>").arg(i));
         list.setChecked(i, true);
-        MessageRecord& record = records.at(i);
+        StoredRecord& record = records.at(i);
         record.From = QStringLiteral("Sender %1 <sender%1@example.com>").arg(i);
         record.Subject = QStringLiteral("Re: Quarterly report, part %1 (draft)").arg(i);
         record.ReceivedDate = QStringLiteral("2/19/2015 9:30:00 AM");
-        record.PlainTextBody = body + QString::number(i); // a copy of its own per message
+        records.setPlainTextBody(i, body + QString::number(i));
     }
     std::printf("%d checked messages of %lld characters each; peak RSS after setup %.1f MB\n",
                 messages, static_cast<long long>(body.size()), peakKilobytes() / 1024.0);

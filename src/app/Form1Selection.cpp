@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "list/RecordStore.h"
 #include "list/SelectionCommands.h"
 
 using namespace SelectionCommands;
@@ -13,6 +14,8 @@ void Form1::PushButton6_Click() {
 
 void Form1::PushButton3_Click() {
     clearList(*this, QStringLiteral("in Brastovel2/19/201512/4/2014.Form1.PushButton3_Click "));
+    // No row is left to read a body from: the stored bodies go with the rows.
+    messageRecords().recreate(0);
 }
 
 void Form1::PushButton9_Click() {

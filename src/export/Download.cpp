@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
+
 // The statement numbers below continue those of the download command (Form1Download.cpp).
 
 Download::Download(const MessageListModel& list, const RecordStore& records, Guard& guard,
@@ -49,10 +51,10 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             return Outcome::Cut;
         if (!guard_.test(128, [&] { return list_.isChecked(i); }))
             continue;
-        const MessageRecord* record = nullptr;
+        std::optional<MessageRecord> record;
         QString name;
         guard_(130, [&] {
-            record = &records_.at(i);
+            record = records_.message(i);
             name = downloadFileName(k, Clock::current().today(), record->Subject);
         });
         if (!record)
@@ -82,8 +84,8 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         }
         if (!guard_.test(150, [&] { return list_.isChecked(i); }))
             continue;
-        const MessageRecord* record = nullptr;
-        guard_(152, [&] { record = &records_.at(i); });
+        std::optional<MessageRecord> record;
+        guard_(152, [&] { record = records_.message(i); });
         if (record)
             bytes += MessageText::localeBytes(MessageText::oneFileBlock(*record));
     }

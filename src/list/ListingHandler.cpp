@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QLocale>
 
+#include <utility>
+
 namespace {
 
 // Statement numbers of the path after the filter: with an empty filter the row is appended at 134,
@@ -29,15 +31,20 @@ void fillRow(Guard& guard, const Numbering& lines, MessageListModel& list, Recor
              const MessageRecord& message) {
     guard(lines.append, [&] { list.appendRow(message.From); });
 
-    QString MessageRecord::*const fields[] = {
-        &MessageRecord::From,        &MessageRecord::FromName,     &MessageRecord::FromAddress,
-        &MessageRecord::Subject,     &MessageRecord::ReceivedDate, &MessageRecord::PlainTextBody,
-        &MessageRecord::HTMLTextBody};
+    // The five header texts stay in memory; the two bodies go to the body store on disk.
+    const std::pair<QString StoredRecord::*, QString MessageRecord::*> headers[] = {
+        {&StoredRecord::From, &MessageRecord::From},
+        {&StoredRecord::FromName, &MessageRecord::FromName},
+        {&StoredRecord::FromAddress, &MessageRecord::FromAddress},
+        {&StoredRecord::Subject, &MessageRecord::Subject},
+        {&StoredRecord::ReceivedDate, &MessageRecord::ReceivedDate}};
     int line = lines.firstStore;
-    for (QString MessageRecord::*field : fields) {
-        guard(line, [&] { records.slot(list.count()).*field = message.*field; });
+    for (const auto& header : headers) {
+        guard(line, [&] { records.slot(list.count()).*header.first = message.*header.second; });
         line += 2;
     }
+    guard(line, [&] { records.setPlainTextBody(list.count(), message.PlainTextBody); });
+    guard(line + 2, [&] { records.setHTMLTextBody(list.count(), message.HTMLTextBody); });
 
     const QString* const columns[] = {&message.FromName, &message.FromAddress, &message.Subject,
                                       &message.ReceivedDate};

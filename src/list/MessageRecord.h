@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The seven texts of one listed message, kept at the position of the message's row.
+// The seven texts of one listed message as the listing hands them over.
 struct MessageRecord {
     QString From;
     QString FromName;

@@ -12,36 +12,66 @@ constexpr int reservedAhead = 4096;
 void RecordStore::recreate(int maxRecord) {
     records_.clear();
     records_.shrink_to_fit();
+    bodies_.clear();
     size_ = std::max(maxRecord, 0);
     records_.reserve(static_cast<std::size_t>(std::min(size_, reservedAhead)));
 }
 
-MessageRecord& RecordStore::made(int position) {
+StoredRecord& RecordStore::made(int position) {
     if (static_cast<std::size_t>(position) > records_.size())
         records_.resize(static_cast<std::size_t>(position));
     return records_[static_cast<std::size_t>(position - 1)];
 }
 
-MessageRecord& RecordStore::at(int position) {
+StoredRecord& RecordStore::at(int position) {
     if (position < 1 || position > size())
         throw Failure::subscriptOutOfRange();
     return made(position);
 }
 
-const MessageRecord& RecordStore::at(int position) const {
+const StoredRecord& RecordStore::at(int position) const {
     if (position < 1 || position > size())
         throw Failure::subscriptOutOfRange();
-    static const MessageRecord empty;
+    static const StoredRecord empty;
     return static_cast<std::size_t>(position) <= records_.size()
                ? records_[static_cast<std::size_t>(position - 1)]
                : empty;
 }
 
-MessageRecord& RecordStore::slot(int position) {
+StoredRecord& RecordStore::slot(int position) {
     if (position < 1)
         throw Failure::subscriptOutOfRange();
     size_ = std::max(size_, position);
     return made(position);
+}
+
+void RecordStore::setPlainTextBody(int position, const QString& text) {
+    StoredRecord& record = slot(position);
+    record.PlainTextBody = bodies_.append(text);
+}
+
+void RecordStore::setHTMLTextBody(int position, const QString& text) {
+    StoredRecord& record = slot(position);
+    record.HTMLTextBody = bodies_.append(text);
+}
+
+QString RecordStore::plainTextBody(int position) const {
+    return bodies_.read(at(position).PlainTextBody);
+}
+
+QString RecordStore::htmlTextBody(int position) const {
+    return bodies_.read(at(position).HTMLTextBody);
+}
+
+MessageRecord RecordStore::message(int position) const {
+    const StoredRecord& record = at(position);
+    return {record.From,
+            record.FromName,
+            record.FromAddress,
+            record.Subject,
+            record.ReceivedDate,
+            bodies_.read(record.PlainTextBody),
+            bodies_.read(record.HTMLTextBody)};
 }
 
 RecordStore& messageRecords() {

@@ -98,11 +98,11 @@ void TestRetrieval::getAllListsTheFolderInOrder() {
     QCOMPARE(columnTexts(*window, 5).first(), QStringLiteral("3/3/2026 10:15:30 AM"));
     QCOMPARE(columnTexts(*window, 6), (QStringList{"46084", "46086", "46086", "46087", "46087"}));
     for (int position = 1; position <= 5; ++position) {
-        const MessageRecord& record = messageRecords().at(position);
+        const StoredRecord& record = messageRecords().at(position);
         QCOMPARE(record.From, window->ListView1->list().text(position, 1));
         QCOMPARE(record.Subject, window->ListView1->list().text(position, 4));
     }
-    QVERIFY(messageRecords().at(1).PlainTextBody.contains(QStringLiteral("meet at noon")));
+    QVERIFY(messageRecords().plainTextBody(1).contains(QStringLiteral("meet at noon")));
     QCOMPARE(window->Label1->text(), QStringLiteral("Total Number Of Emails: 5"));
     QCOMPARE(window->Label2->text(), QStringLiteral("Selected Emails: 0"));
     verifyIdle(*window);

@@ -41,12 +41,12 @@ struct Listing {
         records.recreate(rows);
         for (int i = 1; i <= rows; ++i) {
             list.appendRow(QStringLiteral("Sender %1").arg(i));
-            MessageRecord& record = records.at(i);
+            StoredRecord& record = records.at(i);
             record.From = QStringLiteral("Sender %1 <s%1@example.com>").arg(i);
             record.Subject = QStringLiteral("Message %1").arg(i);
             record.ReceivedDate =
                 QStringLiteral("2/19/2015 9:%1:00 AM").arg(i % 60, 2, 10, QLatin1Char('0'));
-            record.PlainTextBody = QStringLiteral("Body %1").arg(i);
+            records.setPlainTextBody(i, QStringLiteral("Body %1").arg(i));
         }
         for (int i : checked)
             list.setChecked(i, true);
@@ -149,10 +149,10 @@ Download::Outcome TestDownload::run(Listing& listing, SaveMethod method, const Q
 
 void TestDownload::separateFileBytes() {
     Listing listing(1, {1});
-    MessageRecord& record = listing.records.at(1);
+    StoredRecord& record = listing.records.at(1);
     record.From = QString::fromUtf8("José <jose@example.es>");
     record.Subject = QStringLiteral("Re: Meeting (today)!");
-    record.PlainTextBody = QString::fromUtf8("Línea 1\r\nLine 2\r\n");
+    listing.records.setPlainTextBody(1, QString::fromUtf8("Línea 1\r\nLine 2\r\n"));
     QCOMPARE(run(listing, SaveMethod::SeparateFiles), Download::Outcome::Finished);
 
     const QString name = QStringLiteral("1 - 2015-02-19 Re Meeting today.txt");
@@ -166,7 +166,7 @@ void TestDownload::separateFileBytes() {
 
 void TestDownload::oneFileBytes() {
     Listing listing(3, {1, 3});
-    listing.records.at(3).PlainTextBody.clear();
+    listing.records.setPlainTextBody(3, QString());
     QCOMPARE(run(listing, SaveMethod::OneFile), Download::Outcome::Finished);
 
     const QByteArray expected = "From: Sender 1 <s1@example.com>\r\nSubject: Message 1\r\n"
@@ -371,7 +371,7 @@ void TestDownload::fullDiskKeepsTheEarlierFile() {
     writeFile(folder + QStringLiteral("/Emails.txt"), "an earlier download");
     const QStringList before = QDir(folder).entryList(QDir::Files);
     Listing listing(1, {1});
-    listing.records.at(1).PlainTextBody = QString(40 * 1024, u'x');
+    listing.records.setPlainTextBody(1, QString(40 * 1024, u'x'));
 
     QCOMPARE(run(listing, SaveMethod::OneFile, folder), Download::Outcome::Failed);
     QCOMPARE(prompter->boxes.size(), 1);

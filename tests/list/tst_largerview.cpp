@@ -255,7 +255,7 @@ void LargerViewTest::listingAndCheckClicksOnTheMainWindow() {
     MessageListModel& list = main->ListView1->list();
     QCOMPARE(rowTexts(list, 1),
              (QStringList{"amy", "Amy", "amy@example.org", "Hi", "2/19/2015 6:00:00 PM", "42055"}));
-    QCOMPARE(messageRecords().at(1).PlainTextBody, QStringLiteral("body"));
+    QCOMPARE(messageRecords().plainTextBody(1), QStringLiteral("body"));
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     main->ListView1->setCurrentIndex(list.index(0, 0));

@@ -76,8 +76,8 @@ void ListingHandlerTest::emptyFilterListsEveryMessageWithItsTextsAndDateKey() {
     QCOMPARE(rows.text(2, 6), QStringLiteral("42055"));
     QVERIFY(!rows.isChecked(1));
     QCOMPARE(records.at(2).ReceivedDate, evening.ReceivedDate);
-    QCOMPARE(records.at(3).HTMLTextBody, morning.HTMLTextBody);
-    QCOMPARE(records.at(3).PlainTextBody, morning.PlainTextBody);
+    QCOMPARE(records.htmlTextBody(3), morning.HTMLTextBody);
+    QCOMPARE(records.plainTextBody(3), morning.PlainTextBody);
     QVERIFY(prompter.boxes.isEmpty());
     // The handler leaves the counters to the retrieval command.
     QVERIFY(window->total->text().isEmpty());
@@ -101,7 +101,7 @@ void ListingHandlerTest::filterIgnoresCaseInSubjectOnlyAndNeverSearchesHtml() {
     QCOMPARE(window->ownedList().text(1, 1), QStringLiteral("subject"));
     QCOMPARE(window->ownedList().text(2, 1), QStringLiteral("body"));
     QCOMPARE(window->ownedList().text(3, 1), QStringLiteral("sender ABC"));
-    QCOMPARE(records.at(2).PlainTextBody, QStringLiteral("xxABCxx"));
+    QCOMPARE(records.plainTextBody(2), QStringLiteral("xxABCxx"));
     QVERIFY(prompter.boxes.isEmpty());
 }
 
@@ -148,7 +148,7 @@ void ListingHandlerTest::rowBeyondTheStoreGrowsItInsteadOfLosingTexts() {
     list(message(QStringLiteral("second")));
     QVERIFY(prompter.boxes.isEmpty());
     QCOMPARE(records.size(), 2);
-    QCOMPARE(records.at(2).PlainTextBody, QStringLiteral("body of second"));
+    QCOMPARE(records.plainTextBody(2), QStringLiteral("body of second"));
     QCOMPARE(window->ownedList().text(2, 4), QString());
     QCOMPARE(window->ownedList().text(2, 6), QStringLiteral("42054"));
 }

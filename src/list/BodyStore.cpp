@@ -1,0 +1,99 @@
+#include "list/BodyStore.h"
+
+#include "base/Failure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString folder() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+}
+
+Failure storeFailure(const QString& what, const QString& reason) {
+    return Failure(QStringLiteral("The message bodies could not be %1 in %2: %3")
+                       .arg(what, QDir::toNativeSeparators(folder()), reason));
+}
+
+Failure storeFailure(const QString& what, int error) {
+    return storeFailure(what, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
+BodyStore::~BodyStore() {
+    clear();
+}
+
+void BodyStore::open() {
+    const QString path = folder();
+    if (path.isEmpty() || !QDir().mkpath(path))
+        throw storeFailure(QStringLiteral("stored"),
+                           QStringLiteral("the folder cannot be created"));
+    const QByteArray local = QFile::encodeName(path);
+    if (::chmod(local.constData(), S_IRWXU) != 0)
+        throw storeFailure(QStringLiteral("stored"), errno);
+    // mkstemp creates the file exclusively with mode 0600.
+    QByteArray name = local + "/bodies-XXXXXX";
+    const int descriptor = ::mkstemp(name.data());
+    if (descriptor < 0)
+        throw storeFailure(QStringLiteral("stored"), errno);
+    ::unlink(name.constData());
+    descriptor_ = descriptor;
+    end_ = 0;
+}
+
+BodyStore::Span BodyStore::append(const QString& text) {
+    if (text.isEmpty())
+        return {end_, 0};
+    if (descriptor_ < 0)
+        open();
+    const QByteArray bytes = text.toUtf8();
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(descriptor_, bytes.constData() + done,
+                                   static_cast<std::size_t>(bytes.size() - done), end_ + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw storeFailure(QStringLiteral("written"), n < 0 ? errno : ENOSPC);
+        done += n;
+    }
+    const Span span{end_, done};
+    end_ += done;
+    return span;
+}
+
+QString BodyStore::read(const Span& span) const {
+    if (span.size == 0)
+        return {};
+    if (descriptor_ < 0 || span.offset + span.size > end_)
+        throw Failure::subscriptOutOfRange();
+    QByteArray bytes(static_cast<qsizetype>(span.size), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < span.size) {
+        const ssize_t n = ::pread(descriptor_, bytes.data() + done,
+                                  static_cast<std::size_t>(span.size - done), span.offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw storeFailure(QStringLiteral("read"), n < 0 ? errno : EIO);
+        done += n;
+    }
+    return QString::fromUtf8(bytes);
+}
+
+void BodyStore::clear() {
+    if (descriptor_ >= 0)
+        ::close(descriptor_);
+    descriptor_ = -1;
+    end_ = 0;
+}

@@ -1,0 +1,149 @@
+#include "ListFixture.h"
+#include "ScriptedPrompter.h"
+#include "list/ListingHandler.h"
+#include "list/RecordStore.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The body files this process holds open in the cache folder: each is unlinked, so its link in
+// /proc names it "(deleted)". Gives the modes of the files.
+QList<mode_t> openBodyFiles() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QList<mode_t> modes;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray link = QFile::encodeName(fds.filePath(fd));
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+        if (n <= 0 ||
+            !QString::fromLocal8Bit(target, n).startsWith(folder + QStringLiteral("/bodies-")))
+            continue;
+        struct stat info {};
+        if (::stat(link.constData(), &info) == 0)
+            modes.append(info.st_mode & 07777);
+    }
+    return modes;
+}
+
+} // namespace
+
+class RecordStoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void bodiesComeBackAsWritten_data();
+    void bodiesComeBackAsWritten();
+    void storeIsPrivateAndGoesWithTheList();
+    void unusableStoreIsReportedAndTheRowKept();
+
+private:
+    QTemporaryDir cache;
+};
+
+void RecordStoreTest::initTestCase() {
+    QVERIFY(cache.isValid());
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+}
+
+void RecordStoreTest::bodiesComeBackAsWritten_data() {
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("html");
+    QTest::newRow("both empty") << QString() << QString();
+    QTest::newRow("plain only") << QStringLiteral("Line 1\r\nLine 2\r\n") << QString();
+    QTest::newRow("html only") << QString() << QStringLiteral("<p>only</p>");
+    QTest::newRow("non-BMP and accents")
+        << QString::fromUtf8(
+               "Caf\xc3\xa9 \xf0\x9f\x98\x80 \xf0\x9d\x84\x9e \xe6\x97\xa5\xe6\x9c\xac")
+        << QString::fromUtf8("<b>\xf0\x9f\x8e\x89</b>");
+    QTest::newRow("large") << QStringLiteral("0123456789abcdef").repeated(1 << 18)
+                           << QStringLiteral("<td>x</td>").repeated(100000);
+}
+
+void RecordStoreTest::bodiesComeBackAsWritten() {
+    QFETCH(QString, plain);
+    QFETCH(QString, html);
+    RecordStore records;
+    records.recreate(3);
+    // Neighbours on both sides, so a wrong offset or length shows.
+    for (int p = 1; p <= 3; ++p) {
+        records.at(p).Subject = QStringLiteral("s%1").arg(p);
+        records.setPlainTextBody(p, p == 2 ? plain : QStringLiteral("plain %1").arg(p));
+        records.setHTMLTextBody(p, p == 2 ? html : QStringLiteral("html %1").arg(p));
+    }
+    QCOMPARE(records.plainTextBody(2), plain);
+    QCOMPARE(records.htmlTextBody(2), html);
+    QCOMPARE(records.plainTextBody(3), QStringLiteral("plain 3"));
+    QCOMPARE(records.htmlTextBody(1), QStringLiteral("html 1"));
+    const MessageRecord whole = records.message(2);
+    QCOMPARE(whole.Subject, QStringLiteral("s2"));
+    QCOMPARE(whole.PlainTextBody, plain);
+    QCOMPARE(whole.HTMLTextBody, html);
+}
+
+void RecordStoreTest::storeIsPrivateAndGoesWithTheList() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QVERIFY(openBodyFiles().isEmpty());
+    {
+        RecordStore records;
+        records.recreate(1);
+        records.setPlainTextBody(1, QStringLiteral("secret"));
+        QCOMPARE(openBodyFiles(), QList<mode_t>{0600});
+        QCOMPARE(QFile::permissions(folder), QFile::ReadOwner | QFile::WriteOwner |
+                                                 QFile::ExeOwner | QFile::ReadUser |
+                                                 QFile::WriteUser | QFile::ExeUser);
+        // Unlinked at once: nothing is left for a crash to leave behind.
+        QVERIFY(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+        records.recreate(2); // a new listing, or the list cleared
+        QVERIFY(openBodyFiles().isEmpty());
+        QCOMPARE(records.plainTextBody(1), QString());
+        records.setPlainTextBody(2, QStringLiteral("next"));
+        QCOMPARE(openBodyFiles().size(), 1);
+    }
+    QVERIFY(openBodyFiles().isEmpty()); // the program's end
+}
+
+void RecordStoreTest::unusableStoreIsReportedAndTheRowKept() {
+    // A cache "folder" that is a file: the store cannot be created, as on a full or broken disk.
+    const QString blocker = cache.filePath(QStringLiteral("blocker"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(blocker));
+
+    ScriptedPrompter prompter;
+    ListWindow window;
+    QLineEdit filter(&window);
+    RecordStore records;
+    records.recreate(1);
+    MessageRecord message;
+    message.From = QStringLiteral("amy");
+    message.ReceivedDate = QStringLiteral("2/19/2015 9:30:00 AM");
+    message.PlainTextBody = QStringLiteral("body");
+    message.HTMLTextBody = QStringLiteral("<p>body</p>");
+    addListedMessage(&window, filter, window.ownedList(), records, message);
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+
+    QCOMPARE(prompter.boxes.size(), 2);
+    QVERIFY(prompter.boxes[0].text.contains(QStringLiteral("at line 146\r\r")));
+    QVERIFY(
+        prompter.boxes[0].text.contains(QStringLiteral("The message bodies could not be stored")));
+    QVERIFY(prompter.boxes[1].text.contains(QStringLiteral("at line 148\r\r")));
+    QCOMPARE(window.ownedList().count(), 1);
+    QCOMPARE(records.at(1).From, QStringLiteral("amy"));
+    QCOMPARE(window.ownedList().text(1, 6), QStringLiteral("42054"));
+}
+
+QTEST_MAIN(RecordStoreTest)
+#include "tst_recordstore.moc"
