@@ -1,6 +1,7 @@
 #include "mail/CancellableConnect.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -117,10 +118,18 @@ int connectOne(const addrinfo& address, Clock::time_point deadline,
     return fd;
 }
 
+// A server that closes the connection while TLS is still writing to it must give the writer
+// EPIPE, which ends the call with an error; the default action of SIGPIPE would end the program.
+void ignoreBrokenPipes() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
 } // namespace
 
 int connectCancellable(const QString& host, int port, std::chrono::seconds timeout,
                        const std::atomic<bool>& cancelled, QString& error) {
+    ignoreBrokenPipes();
     const auto deadline = Clock::now() + timeout;
     auto lookup = startLookup(host.toUtf8(), QByteArray::number(port));
     {
