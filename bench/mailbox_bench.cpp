@@ -25,6 +25,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -223,10 +224,10 @@ int runAll(const QCommandLineParser& options) {
     if (!server)
         return 1;
     setup.server = server.get();
-    std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log on %s, "
-                "job output on %s and /dev/shm.\n",
-                setup.count, double(bytes) / 1e6, repetitions, qPrintable(QDir::tempPath()),
-                qPrintable(disk));
+    std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log in the "
+                "temporary folder, job output in the build folder's %s and on /dev/shm.\n",
+                setup.count, double(bytes) / 1e6, repetitions,
+                qPrintable(QFileInfo(disk).fileName()));
     measureInChild(setup, QStringLiteral("raw"), server->port(), QString()); // warm-up
 
     bool allOk = true;
