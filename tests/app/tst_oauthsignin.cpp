@@ -1,5 +1,4 @@
-#include "IdentityProvider.h"
-#include "MailServer.h"
+#include "OAuthMailServers.h"
 #include "ScriptedPrompter.h"
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
@@ -56,24 +55,19 @@ private:
     std::unique_ptr<Form1> load(const QString& user, SimulatedBrowser& browser);
     int count(const QString& name) const { return idp->count(name); }
 
-    std::unique_ptr<IdentityProvider> idp;
-    std::unique_ptr<MailServer> server;
+    std::unique_ptr<OAuthMailServers> servers;
+    IdentityProvider* idp = nullptr;
+    MailServer* server = nullptr;
     std::unique_ptr<QTemporaryDir> settingsDir;
     std::unique_ptr<ScriptedPrompter> prompter;
     QTemporaryDir programFolder;
-    QTemporaryDir noBus;
 };
 
 void OAuthSignInTest::initTestCase() {
-    // No keyring: the sign-in lives in memory, and a developer's own keyring stays untouched.
-    qputenv("DBUS_SESSION_BUS_ADDRESS",
-            QByteArray("unix:path=") + noBus.filePath(QStringLiteral("no-bus")).toUtf8());
-    idp = std::make_unique<IdentityProvider>();
-    QVERIFY2(idp->isRunning(), qPrintable(idp->errorText()));
-    MailServer::Options options;
-    options.oauth2Introspection = idp->introspectionUrl();
-    server = std::make_unique<MailServer>(options);
-    QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    servers = std::make_unique<OAuthMailServers>();
+    QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
+    idp = servers->idp();
+    server = servers->server();
     SetProgramFolder(programFolder.path());
 }
 

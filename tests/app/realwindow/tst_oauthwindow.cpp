@@ -1,6 +1,5 @@
-#include "IdentityProvider.h"
-#include "MailServer.h"
 #include "ModalAnswerer.h"
+#include "OAuthMailServers.h"
 #include "Screenshot.h"
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
@@ -66,23 +65,18 @@ private:
 
     QTemporaryDir settings;
     QTemporaryDir output;
-    QTemporaryDir noBus;
-    std::unique_ptr<IdentityProvider> idp;
-    std::unique_ptr<MailServer> server;
+    std::unique_ptr<OAuthMailServers> servers;
+    IdentityProvider* idp = nullptr;
+    MailServer* server = nullptr;
     ModalAnswerer answerer;
 };
 
 void TestOAuthWindow::initTestCase() {
     QCOMPARE(QApplication::platformName(), QStringLiteral("xcb"));
-    // No keyring: the sign-in lives in memory, and a developer's own keyring stays untouched.
-    qputenv("DBUS_SESSION_BUS_ADDRESS",
-            QByteArray("unix:path=") + noBus.filePath(QStringLiteral("no-bus")).toUtf8());
-    idp = std::make_unique<IdentityProvider>();
-    QVERIFY2(idp->isRunning(), qPrintable(idp->errorText()));
-    MailServer::Options options;
-    options.oauth2Introspection = idp->introspectionUrl();
-    server = std::make_unique<MailServer>(options);
-    QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    servers = std::make_unique<OAuthMailServers>();
+    QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
+    idp = servers->idp();
+    server = servers->server();
 
     TemporarySettings::usePath(settings.path());
     ErrorLog::setFolder(settings.path());

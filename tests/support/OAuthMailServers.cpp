@@ -1,0 +1,20 @@
+#include "OAuthMailServers.h"
+
+OAuthMailServers::OAuthMailServers() {
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QByteArray("unix:path=") + noBus_.filePath(QStringLiteral("no-bus")).toUtf8());
+    idp_ = std::make_unique<IdentityProvider>();
+    if (!idp_->isRunning())
+        return;
+    MailServer::Options options;
+    options.oauth2Introspection = idp_->introspectionUrl();
+    server_ = std::make_unique<MailServer>(options);
+}
+
+bool OAuthMailServers::isRunning() const {
+    return server_ && server_->isRunning();
+}
+
+QString OAuthMailServers::errorText() const {
+    return server_ ? server_->errorText() : idp_->errorText();
+}
