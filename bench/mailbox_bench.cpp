@@ -10,6 +10,7 @@
 //   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on tmpfs.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
+//                      [--serve]
 //        (defaults 2000, 3, 0,50, the current folder; tmpfs is /dev/shm)
 
 #include "BenchServer.h"
@@ -20,6 +21,7 @@
 #include "PeakMemory.h"
 #include "RawFetch.h"
 #include "WindowRun.h"
+#include "base/LocalTimeZone.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -203,6 +205,28 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     std::fflush(stdout);
 }
 
+// Keeps the server, and a proxy for each round trip, running until Enter is pressed, and prints
+// the command that measures one method in this process, for a profiler to run.
+int serve(const Setup& setup, const QList<int>& roundTrips) {
+    std::vector<std::unique_ptr<DelayProxy>> proxies;
+    for (const int rtt : roundTrips) {
+        int port = setup.server->port();
+        if (rtt > 0) {
+            proxies.push_back(std::make_unique<DelayProxy>(port, rtt / 2));
+            port = proxies.back()->port();
+        }
+        std::printf("%d ms: QT_QPA_PLATFORM=offscreen %s --measure raw|listing|job %d %s %s %s %d "
+                    "OUTPUT WORK\n",
+                    rtt, qPrintable(QCoreApplication::applicationFilePath()), port,
+                    qPrintable(setup.server->caFile()), qPrintable(setup.server->user()),
+                    qPrintable(setup.server->password()), setup.count);
+    }
+    std::printf("Press Enter to stop the server.\n");
+    std::fflush(stdout);
+    std::getchar();
+    return 0;
+}
+
 int runAll(const QCommandLineParser& options) {
     Setup setup;
     setup.count = options.value(QStringLiteral("count")).toInt();
@@ -229,6 +253,8 @@ int runAll(const QCommandLineParser& options) {
                 setup.count, double(bytes) / 1e6, repetitions,
                 qPrintable(QFileInfo(disk).fileName()));
     measureInChild(setup, QStringLiteral("raw"), server->port(), QString()); // warm-up
+    if (options.isSet(QStringLiteral("serve")))
+        return serve(setup, roundTrips);
 
     bool allOk = true;
     for (const int rtt : roundTrips) {
@@ -268,6 +294,7 @@ int runAll(const QCommandLineParser& options) {
 int main(int argc, char** argv) {
     if (argc > 1 && QByteArray(argv[1]) == "--measure") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        LocalTimeZone::settle(); // as the program's main() does
         QApplication app(argc, argv);
         return measureInThisProcess(app.arguments().mid(2));
     }
@@ -283,6 +310,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("disk"), QStringLiteral("Folder on the disk for the job's output."),
          QStringLiteral("FOLDER"), QStringLiteral(".")},
         {QStringLiteral("no-mbsync"), QStringLiteral("Leave out the mbsync peer.")},
+        {QStringLiteral("serve"),
+         QStringLiteral("Only start the server and print how to measure by hand.")},
     });
     options.process(app);
     return runAll(options);

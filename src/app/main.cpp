@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "base/LocalTimeZone.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     // Answered before Qt starts, so that no display is needed.
     if (const auto status = answerCommandLine(argc, argv, std::cout))
         return *status;
+    LocalTimeZone::settle();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vantrello"));
     QApplication::setApplicationName(QStringLiteral("Quentaril"));

@@ -1,8 +1,9 @@
-// Fetching ahead on the IMAP connection: range FETCH commands of windows of messages that grow
-// with each answer up to an eighth of the buffer's limit, several commands in flight so the server
-// never waits for the next one, the raw bytes held ahead of the reader kept near the limit. A
-// range answered without some of its messages has each of them asked for again on its own, so
-// only a message the server will not give alone counts as failed.
+// Fetching ahead on the IMAP connection: range FETCH commands of windows of messages that double
+// with each command up to an eighth of the buffer's limit (back to the first size after a refused
+// one), enough commands in flight that the server never waits for the next one, the raw bytes held
+// ahead of the reader kept near the limit. A range answered without some of its messages has each
+// of them asked for again on its own, so only a message the server will not give alone counts as
+// failed.
 #include "mail/EtpanWorker.h"
 
 #include "mail/FetchAheadBuffer.h"
@@ -20,9 +21,9 @@ namespace {
 
 constexpr quint32 firstWindow = 4;
 constexpr quint32 largestWindow = 16384;
-// Commands in flight: enough that the server has the next one before it finishes the last, even
-// over a slow link.
-constexpr std::size_t maxInFlight = 4;
+// Commands in flight: enough that the server has the next one before it finishes the last, and
+// that a slow link stays busy for the whole round trip (four left it idle for part of each).
+constexpr std::size_t maxInFlight = 8;
 constexpr qint64 firstGuessBytes = 64 * 1024;
 // A server that keeps asking to slow down is given up on after this many answers in a row.
 constexpr int maxThrottledAnswers = 20;
@@ -144,10 +145,12 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             lastTag = imap_->imap_tag;
             w.tag = lastTag;
             inFlight.push_back(w);
-            if (!again.empty())
+            if (!again.empty()) {
                 again.erase(again.begin());
-            else
+            } else {
                 next = w.last + 1;
+                count = qMin(count * 2, largestWindow);
+            }
         }
         if (!endReason.isEmpty() || !imap_)
             break;
@@ -199,8 +202,8 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             break;
         }
         throttled = 0;
-        if (ok)
-            count = qMin(count * 2, largestWindow);
+        if (!ok)
+            count = firstWindow;
         for (quint32 n = w.first; n <= w.last; ++n) {
             if (arrived_.remove(n))
                 continue;

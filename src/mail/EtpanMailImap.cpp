@@ -34,6 +34,8 @@ struct EtpanMailImap::Pending {
 EtpanMailImap::EtpanMailImap() {
     worker_ = new EtpanWorker([this](quint64 callId, int percent) {
         // Called in the worker thread: hand the report to the window's thread.
+        if (callId != awaitedCallId_.load(std::memory_order_relaxed))
+            return;
         QMetaObject::invokeMethod(
             this, [this, callId, percent] { progressed(callId, percent); }, Qt::QueuedConnection);
     });
@@ -59,6 +61,7 @@ template <class Result> Result EtpanMailImap::call(std::function<Result(EtpanWor
     const quint64 callId = ++lastCallId_;
     Pending pending;
     pending_.insert(callId, &pending);
+    const quint64 outerAwaited = awaitedCallId_.exchange(callId);
 
     // The worker writes these before it reports the call finished; this thread reads them after.
     Result result{};
@@ -89,6 +92,7 @@ template <class Result> Result EtpanMailImap::call(std::function<Result(EtpanWor
     // A handler may start another call of this component inside the wait; each call waits for
     // its own end, so the outer one returns after the inner one.
     waitUntil(pending.loop, [&pending] { return pending.done; });
+    awaitedCallId_ = outerAwaited;
     pending_.remove(callId);
     lastError_ = error;
     return result;
@@ -227,7 +231,9 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
             }
         });
         poll.start();
+        const quint64 outerAwaited = awaitedCallId_.exchange(callId);
         waitUntil(wait, [&] { return bool(outcome = buffer->take(n)); });
+        awaitedCallId_ = outerAwaited;
         aheadWait_ = outerWait;
         aheadCallId_ = outerCallId;
     }

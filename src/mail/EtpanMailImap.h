@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,4 +81,7 @@ private:
     std::optional<Plan> plan_;
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
     quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown
+    // The call this thread waits for, 0 when it waits for none: the worker hands over only its
+    // progress, so fetching ahead does not wake this thread for messages nobody waits for yet.
+    std::atomic<quint64> awaitedCallId_{0};
 };
