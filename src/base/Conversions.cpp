@@ -143,17 +143,21 @@ template <class Integer> Integer roundTo(double value) {
 } // namespace
 
 QString dateTimeFormat(const QLocale& locale) {
-    QString date = locale.dateFormat(QLocale::ShortFormat);
-    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
-    date.replace(twoDigitYear, QStringLiteral("yyyy"));
-    // Every listed message asks for this format; tidying the time format once per thread is enough.
+    // Every listed message asks for this format, twice: it is made again only when the
+    // locale's formats change.
+    thread_local QString dateFormat;
     thread_local QString timeFormat;
-    thread_local QString tidiedTimeFormat;
-    if (const QString raw = locale.timeFormat(QLocale::LongFormat); raw != timeFormat) {
-        tidiedTimeFormat = timeFormatWithoutZone(raw);
-        timeFormat = raw;
+    thread_local QString format;
+    const QString rawDate = locale.dateFormat(QLocale::ShortFormat);
+    const QString rawTime = locale.timeFormat(QLocale::LongFormat);
+    if (format.isEmpty() || rawDate != dateFormat || rawTime != timeFormat) {
+        static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
+        format = QString(rawDate).replace(twoDigitYear, QStringLiteral("yyyy")) + u' ' +
+                 timeFormatWithoutZone(rawTime);
+        dateFormat = rawDate;
+        timeFormat = rawTime;
     }
-    return date + u' ' + tidiedTimeFormat;
+    return format;
 }
 
 double readNumber(const QString& text) {

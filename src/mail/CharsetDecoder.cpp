@@ -2,6 +2,7 @@
 
 #include "mail/Iso2022Jp.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -202,14 +203,23 @@ QString utf8WithReplacements(QByteArrayView bytes) {
     return QString::fromUtf8(repaired);
 }
 
-// Controls other than tab, line breaks and form feed, and a leading byte-order mark.
+bool unreadable(char16_t c) {
+    const bool allowed = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+    return (c < 0x20 && !allowed) || (c >= 0x7f && c <= 0x9f);
+}
+
+// Controls other than tab, line breaks and form feed, and a leading byte-order mark. Most texts
+// hold none and are given back as they are.
 QString readable(QString text) {
     if (text.startsWith(QChar(0xfeff)))
         text.remove(0, 1);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        const bool allowed = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-        if ((c < 0x20 && !allowed) || (c >= 0x7f && c <= 0x9f))
+    const char16_t* begin = QStringView(text).utf16();
+    const char16_t* end = begin + text.size();
+    const char16_t* first = std::find_if(begin, end, unreadable);
+    if (first == end)
+        return text;
+    for (qsizetype i = first - begin; i < text.size(); ++i) {
+        if (unreadable(text.at(i).unicode()))
             text[i] = QChar::ReplacementCharacter;
     }
     return text;

@@ -86,6 +86,9 @@ constexpr char16_t windows1252[32] = {
 // line ends with a blank, and the text neither starts nor ends with a line break.
 class TextWriter {
 public:
+    // The text of a page is seldom longer than a guess of its size, so it is seldom moved.
+    explicit TextWriter(qsizetype sizeGuess) { text_.reserve(sizeGuess); }
+
     void character(char32_t c, bool preformatted) {
         if (c == 0)
             return;
@@ -116,7 +119,10 @@ public:
         lineHasText_ = false;
         space_ = false;
     }
-    QString take() { return std::move(text_); }
+    QString take() {
+        text_.squeeze();
+        return std::move(text_);
+    }
 
 private:
     void put(char32_t c) {
@@ -144,7 +150,7 @@ private:
 
 class Converter {
 public:
-    explicit Converter(QStringView html) : html_(html) {}
+    explicit Converter(QStringView html) : html_(html), writer_(html.size() / 2) {}
 
     QString run() {
         while (at_ < html_.size()) {

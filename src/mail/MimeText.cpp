@@ -1,6 +1,28 @@
 #include "mail/MimeText.h"
 
+namespace {
+
+// True when every line break of text is already a CR LF pair.
+bool breaksAreCrLf(QStringView text) {
+    const char16_t* begin = text.utf16();
+    const char16_t* end = begin + text.size();
+    for (const char16_t* c = begin; c != end; ++c) {
+        if (*c == u'\n')
+            return false; // not after a CR, or that CR would have taken it
+        if (*c == u'\r') {
+            if (c + 1 == end || c[1] != u'\n')
+                return false;
+            ++c;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 QString withCrLf(const QString& text) {
+    if (breaksAreCrLf(text))
+        return text;
     // Copies the runs between line breaks whole: a body is mostly such runs.
     QString result;
     result.reserve(text.size() + text.size() / 32);
