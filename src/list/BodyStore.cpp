@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -19,7 +20,7 @@ QString folder() {
 }
 
 Failure storeFailure(const QString& what, const QString& reason) {
-    return Failure(QStringLiteral("The message bodies could not be %1 in %2: %3")
+    return Failure(QStringLiteral("The message bodies could not be %1 in %2: %3.")
                        .arg(what, QDir::toNativeSeparators(folder()), reason));
 }
 
@@ -54,9 +55,30 @@ void BodyStore::open() {
 BodyStore::Span BodyStore::append(const QString& text) {
     if (text.isEmpty())
         return {end_, 0};
-    if (descriptor_ < 0)
-        open();
-    const QByteArray bytes = text.toUtf8();
+    if (!diskFailed_) {
+        try {
+            if (descriptor_ < 0)
+                open();
+            const QByteArray bytes = text.toUtf8();
+            write(bytes);
+            const Span span{end_, bytes.size()};
+            end_ += bytes.size();
+            return span;
+        } catch (const Failure& failure) {
+            diskFailed_ = true;
+            failure_ = failure.description() +
+                       QStringLiteral(" They are kept in memory until the list is cleared.");
+        }
+    }
+    inMemory_.push_back(text);
+    return {-qint64(inMemory_.size()), text.size()};
+}
+
+std::optional<QString> BodyStore::takeFailure() {
+    return std::exchange(failure_, std::nullopt);
+}
+
+void BodyStore::write(const QByteArray& bytes) {
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(descriptor_, bytes.constData() + done,
@@ -67,14 +89,17 @@ BodyStore::Span BodyStore::append(const QString& text) {
             throw storeFailure(QStringLiteral("written"), n < 0 ? errno : ENOSPC);
         done += n;
     }
-    const Span span{end_, done};
-    end_ += done;
-    return span;
 }
 
 QString BodyStore::read(const Span& span) const {
     if (span.size == 0)
         return {};
+    if (span.offset < 0) {
+        const auto index = static_cast<std::size_t>(-span.offset - 1);
+        if (index >= inMemory_.size())
+            throw Failure::subscriptOutOfRange();
+        return inMemory_[index];
+    }
     if (descriptor_ < 0 || span.offset + span.size > end_)
         throw Failure::subscriptOutOfRange();
     QByteArray bytes(static_cast<qsizetype>(span.size), Qt::Uninitialized);
@@ -96,4 +121,8 @@ void BodyStore::clear() {
         ::close(descriptor_);
     descriptor_ = -1;
     end_ = 0;
+    inMemory_.clear();
+    inMemory_.shrink_to_fit();
+    diskFailed_ = false;
+    failure_.reset();
 }

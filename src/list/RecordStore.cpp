@@ -48,11 +48,18 @@ StoredRecord& RecordStore::slot(int position) {
 void RecordStore::setPlainTextBody(int position, const QString& text) {
     StoredRecord& record = slot(position);
     record.PlainTextBody = bodies_.append(text);
+    reportStoreFailure();
 }
 
 void RecordStore::setHTMLTextBody(int position, const QString& text) {
     StoredRecord& record = slot(position);
     record.HTMLTextBody = bodies_.append(text);
+    reportStoreFailure();
+}
+
+void RecordStore::reportStoreFailure() {
+    if (std::optional<QString> failure = bodies_.takeFailure())
+        throw Failure(*failure);
 }
 
 QString RecordStore::plainTextBody(int position) const {

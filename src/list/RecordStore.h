@@ -37,7 +37,8 @@ public:
     // store grows to hold them rather than lose their texts. Subscript out of range below 1.
     StoredRecord& slot(int position);
 
-    // Write a body into the slot at position; a Failure when the body store cannot be written.
+    // Write a body into the slot at position. The body is kept whatever happens; a Failure, once
+    // per listing, when the body store cannot be written and bodies go to memory instead.
     void setPlainTextBody(int position, const QString& text);
     void setHTMLTextBody(int position, const QString& text);
     // Read a body back; Subscript out of range outside 1..size().
@@ -48,6 +49,7 @@ public:
 
 private:
     StoredRecord& made(int position);
+    void reportStoreFailure();
 
     std::vector<StoredRecord> records_;
     int size_ = 0;
