@@ -76,3 +76,25 @@ qint64 writeMixedMailbox(const QString& folder, int count) {
     }
     return total;
 }
+
+qint64 writeLargeMessage(const QString& folder, qint64 bodyBytes) {
+    if (!QDir().mkpath(folder))
+        return -1;
+    std::mt19937 random(20231204);
+    QFile file(QDir(folder).filePath(QStringLiteral("000001.eml")));
+    if (!file.open(QIODevice::WriteOnly))
+        return -1;
+    QByteArray bytes = "From: Sender <sender@example.test>\r\nTo: user@example.test\r\n"
+                       "Subject: One large message\r\nDate: Mon, 4 Dec 2023 10:00:00 +0000\r\n"
+                       "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n";
+    qint64 total = 0;
+    // Written a megabyte at a time, so the benchmark itself needs little memory.
+    while (total < bodyBytes) {
+        bytes += lines(random, 1 << 20, "");
+        if (file.write(bytes) != bytes.size())
+            return -1;
+        total += bytes.size();
+        bytes.clear();
+    }
+    return total;
+}

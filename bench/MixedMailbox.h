@@ -7,3 +7,7 @@
 // of about 1 MB. The same count always gives the same messages. Answers the bytes written, -1 on
 // failure.
 qint64 writeMixedMailbox(const QString& folder, int count);
+
+// Writes one plain-text message whose body is about bodyBytes long into folder as 000001.eml.
+// Answers the bytes written, -1 on failure.
+qint64 writeLargeMessage(const QString& folder, qint64 bodyBytes);

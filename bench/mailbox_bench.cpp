@@ -10,7 +10,7 @@
 //   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on tmpfs.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
-//                      [--serve]
+//                      [--listing-only] [--large-message MB] [--serve]
 //        (defaults 2000, 3, 0,50, the current folder; tmpfs is /dev/shm)
 
 #include "BenchServer.h"
@@ -169,8 +169,6 @@ struct Series {
 void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     const Series& raw = s.at(QStringLiteral("raw"));
     const Series& listing = s.at(QStringLiteral("listing"));
-    const Series& disk = s.at(QStringLiteral("job on disk"));
-    const Series& tmpfs = s.at(QStringLiteral("job on tmpfs"));
     std::printf("\n### %d ms round trip\n\n", rtt);
     std::printf("| Measure | Median | Min | Peak RSS | Ratio |\n|---|---|---|---|---|\n");
     const auto row = [](const char* name, const Series& series, const QString& ratio) {
@@ -183,6 +181,14 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     row("raw ceiling (network and TLS, in memory)", raw, QStringLiteral("1.0× of the ceiling"));
     row("listing through the window (Get All to \"Done.\")", listing,
         times(listing.seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+    if (!s.count(QStringLiteral("job on disk"))) {
+        std::printf("\nLongest stall of the window's thread while listing: %lld ms.\n",
+                    listing.longestStallMs());
+        std::fflush(stdout);
+        return;
+    }
+    const Series& disk = s.at(QStringLiteral("job on disk"));
+    const Series& tmpfs = s.at(QStringLiteral("job on tmpfs"));
     const Series* peer = withMbsync ? &s.at(QStringLiteral("mbsync")) : nullptr;
     const auto jobRatio = [&](const Series& job) {
         return peer ? times(job.seconds(), peer->seconds()) + QStringLiteral(" of mbsync")
@@ -231,7 +237,9 @@ int runAll(const QCommandLineParser& options) {
     Setup setup;
     setup.count = options.value(QStringLiteral("count")).toInt();
     const int repetitions = options.value(QStringLiteral("repetitions")).toInt();
-    const bool withMbsync = !options.isSet(QStringLiteral("no-mbsync"));
+    const bool listingOnly = options.isSet(QStringLiteral("listing-only"));
+    const bool withMbsync = !listingOnly && !options.isSet(QStringLiteral("no-mbsync"));
+    const int largeMb = options.value(QStringLiteral("large-message")).toInt();
     QList<int> roundTrips;
     for (const QString& ms : options.value(QStringLiteral("rtt")).split(u','))
         roundTrips.append(ms.toInt());
@@ -239,7 +247,11 @@ int runAll(const QCommandLineParser& options) {
 
     QTemporaryDir work;
     setup.work = work.path();
-    const qint64 bytes = writeMixedMailbox(seedInbox(work.path()), setup.count);
+    if (largeMb > 0)
+        setup.count = 1;
+    const qint64 bytes = largeMb > 0
+                             ? writeLargeMessage(seedInbox(work.path()), qint64(largeMb) << 20)
+                             : writeMixedMailbox(seedInbox(work.path()), setup.count);
     if (bytes < 0) {
         std::fprintf(stderr, "could not write the messages\n");
         return 1;
@@ -248,10 +260,17 @@ int runAll(const QCommandLineParser& options) {
     if (!server)
         return 1;
     setup.server = server.get();
-    std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log in the "
-                "temporary folder, job output in the build folder's %s and on /dev/shm.\n",
-                setup.count, double(bytes) / 1e6, repetitions,
-                qPrintable(QFileInfo(disk).fileName()));
+    if (largeMb > 0)
+        std::printf("One plain-text message of %d MB (%.0f MB with its header), %d repetitions.\n",
+                    largeMb, double(bytes) / 1e6, repetitions);
+    else
+        std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log in "
+                    "the temporary folder, %s.\n",
+                    setup.count, double(bytes) / 1e6, repetitions,
+                    listingOnly ? "the listing only"
+                                : qPrintable(QStringLiteral("job output in the build folder's ") +
+                                             QFileInfo(disk).fileName() +
+                                             QStringLiteral(" and on /dev/shm")));
     measureInChild(setup, QStringLiteral("raw"), server->port(), QString()); // warm-up
     if (options.isSet(QStringLiteral("serve")))
         return serve(setup, roundTrips);
@@ -277,6 +296,8 @@ int runAll(const QCommandLineParser& options) {
         for (int rep = 0; rep < repetitions; ++rep) {
             measure(QStringLiteral("raw"), QStringLiteral("raw"), QString());
             measure(QStringLiteral("listing"), QStringLiteral("listing"), QString());
+            if (listingOnly)
+                continue;
             measure(QStringLiteral("job on disk"), QStringLiteral("job"), disk);
             measure(QStringLiteral("job on tmpfs"), QStringLiteral("job"),
                     QStringLiteral("/dev/shm"));
@@ -310,6 +331,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("disk"), QStringLiteral("Folder on the disk for the job's output."),
          QStringLiteral("FOLDER"), QStringLiteral(".")},
         {QStringLiteral("no-mbsync"), QStringLiteral("Leave out the mbsync peer.")},
+        {QStringLiteral("listing-only"),
+         QStringLiteral("Measure only the ceiling and the listing (for large folders).")},
+        {QStringLiteral("large-message"),
+         QStringLiteral("Make the folder one plain-text message of MB megabytes."),
+         QStringLiteral("MB")},
         {QStringLiteral("serve"),
          QStringLiteral("Only start the server and print how to measure by hand.")},
     });

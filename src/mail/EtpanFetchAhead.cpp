@@ -56,6 +56,19 @@ void EtpanWorker::onMessage(mailimap_msg_att* message, void* context) noexcept {
     }
 }
 
+// Called in the worker thread, between two answers, when nothing in the buffers is still needed.
+void EtpanWorker::shrinkReadBuffers() {
+    constexpr std::size_t largeBuffer = 4 * 1024 * 1024;
+    for (MMAPString** buffer : {&imap_->imap_stream_buffer, &imap_->imap_response_buffer}) {
+        if (!*buffer || (*buffer)->allocated_len <= largeBuffer)
+            continue;
+        if (MMAPString* small = mmap_string_new("")) {
+            mmap_string_free(*buffer);
+            *buffer = small;
+        }
+    }
+}
+
 // Called in the worker thread.
 bool EtpanWorker::requested(quint32 n) const {
     for (const auto& [first, last] : requested_)
@@ -188,6 +201,7 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
                  done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type == MAILIMAP_RESP_COND_STATE_OK;
             mailimap_response_free(response);
         }
+        shrinkReadBuffers();
 
         const QString said = serverText();
         const std::optional<int> backoff = ok ? std::nullopt : throttleBackoffMs(said);

@@ -158,7 +158,8 @@ std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, 
         [number](EtpanWorker& w) { return w.fetch(number); });
     if (!fetched)
         return nullptr;
-    return std::make_unique<EmailObject>(parseEmail(fetched->raw, fetched->internalDate));
+    return std::make_unique<EmailObject>(
+        parseEmail(std::move(fetched->raw), fetched->internalDate));
 }
 
 void EtpanMailImap::setFetchWindow(qint32 first, qint32 last) {

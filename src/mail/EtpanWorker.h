@@ -77,6 +77,9 @@ private:
     bool requireConnection(const char* operation);
     bool fail(const QString& operation, int code);
     void closeConnection();
+    // After a large message, libetpan's read buffers stay as large as it was: they are made small
+    // again between answers, so that memory goes back.
+    void shrinkReadBuffers();
     void sendLoginArgument(const QByteArray& value, bool& ok);
     int finishCommand();
     int requestCapabilities();

@@ -188,8 +188,8 @@ void FetchAheadBuffer::parseArrivals() {
         auto [n, message] = std::move(unparsed_.front());
         unparsed_.pop_front();
         lock.unlock();
-        EmailObject email = parseEmail(message.raw, message.internalDate);
         const qint64 bytes = message.raw.size();
+        EmailObject email = parseEmail(std::move(message.raw), message.internalDate);
         lock.lock();
         if (stopping_)
             return;

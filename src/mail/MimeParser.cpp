@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 // GLib names a member "signals"; Qt's keyword macro must not reach its headers.
 #undef signals
@@ -39,45 +41,87 @@ QString fromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
-QByteArray memoryBytes(GMimeStream* memory) {
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data),
-                      static_cast<qsizetype>(bytes->len));
-}
+struct GBytesDeleter {
+    void operator()(GBytes* bytes) const { g_bytes_unref(bytes); }
+};
 
-// The content as it stands in the message, still transfer-encoded.
-QByteArray encodedBytes(GMimeDataWrapper* content) {
-    GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+// The bytes of a part's content: decoded here (base64, quoted-printable) or as GMime wrote them,
+// taken over from its memory stream without a copy.
+class PartBytes {
+public:
+    explicit PartBytes(QByteArray decoded) : decoded_(std::move(decoded)) {}
+    explicit PartBytes(GMimeStream* memory) {
+        auto* stream = GMIME_STREAM_MEM(memory);
+        g_mime_stream_mem_set_owner(stream, FALSE);
+        written_.reset(g_byte_array_free_to_bytes(g_mime_stream_mem_get_byte_array(stream)));
+    }
+
+    QByteArrayView view() const {
+        if (!written_)
+            return decoded_;
+        gsize size = 0;
+        const auto* data = static_cast<const char*>(g_bytes_get_data(written_.get(), &size));
+        return {data, static_cast<qsizetype>(size)};
+    }
+
+private:
+    QByteArray decoded_;
+    std::unique_ptr<GBytes, GBytesDeleter> written_;
+};
+
+// What GMime writes to a memory stream.
+template <class Write> PartBytes writtenBytes(Write write) {
     GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    g_mime_stream_reset(stream);
-    g_mime_stream_write_to_stream(stream, sink.get());
-    return memoryBytes(sink.get());
+    write(sink.get());
+    return PartBytes(sink.get());
 }
 
 // The bytes of a part after its transfer encoding is undone, before any charset conversion.
-// Base64 and quoted-printable are read leniently; GMime undoes the others.
-QByteArray transferDecoded(GMimePart* part) {
+// Base64 and quoted-printable are read leniently from the content as it stands in the message;
+// GMime undoes the others.
+PartBytes transferDecoded(GMimePart* part) {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
     if (!content)
-        return {};
+        return PartBytes(QByteArray());
+    const auto encoded = [content] {
+        return writtenBytes([content](GMimeStream* sink) {
+            GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+            g_mime_stream_reset(stream);
+            g_mime_stream_write_to_stream(stream, sink);
+        });
+    };
     switch (g_mime_data_wrapper_get_encoding(content)) {
     case GMIME_CONTENT_ENCODING_BASE64:
-        return decodeBase64Leniently(encodedBytes(content));
+        return PartBytes(decodeBase64Leniently(encoded().view()));
     case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
-        return decodeQuotedPrintable(encodedBytes(content));
+        return PartBytes(decodeQuotedPrintable(encoded().view()));
     default:
-        break;
+        return writtenBytes(
+            [content](GMimeStream* sink) { g_mime_data_wrapper_write_to_stream(content, sink); });
     }
-    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, sink.get());
-    return memoryBytes(sink.get());
 }
 
-// The text of a part decoded from its transfer encoding and its charset, read as the charset
-// its senders really mean.
-QString partText(GMimePart* part) {
+// A body part's bytes and the charset they are in, taken out of the parsed message so that the
+// message can be let go before the text is made.
+struct BodyBytes {
+    PartBytes bytes;
+    QByteArray charset;
+};
+
+std::optional<BodyBytes> bodyBytes(GMimePart* part) {
+    if (!part)
+        return std::nullopt;
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    return decodeCharset(transferDecoded(part), charset ? charset : "");
+    return BodyBytes{transferDecoded(part), charset ? QByteArray(charset) : QByteArray()};
+}
+
+// The text of a body, read as the charset its senders really mean, in CR LF lines.
+QString bodyText(std::optional<BodyBytes>& body) {
+    if (!body)
+        return {};
+    const QString text = decodeCharset(body->bytes.view(), body->charset);
+    body.reset();
+    return withCrLf(text);
 }
 
 struct BodyParts {
@@ -183,14 +227,19 @@ QString unsplitMultipartText(GMimeMessage* message) {
 
 } // namespace
 
-EmailObject parseEmail(const QByteArray& raw, const QDateTime& internalDate) {
+EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
     initialiseGMime();
     EmailObject email;
     email.Date = internalDate;
 
-    const QByteArray message = withHeaderBlockEnded(raw);
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(
-        message.constData(), static_cast<size_t>(message.size())));
+    // GMime keeps its own copy of the message: the caller's is let go at once, if it gave it up,
+    // so a large message is not held twice while it is read.
+    GObjectPtr<GMimeStream> stream;
+    {
+        const QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
+        stream.reset(g_mime_stream_mem_new_with_buffer(message.constData(),
+                                                       static_cast<size_t>(message.size())));
+    }
     GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
     if (!parsed)
@@ -203,13 +252,20 @@ EmailObject parseEmail(const QByteArray& raw, const QDateTime& internalDate) {
 
     BodyParts bodies;
     g_mime_message_foreach(parsed.get(), collectBodyPart, &bodies);
-    if (bodies.html)
-        email.HTMLTextBody = withCrLf(partText(bodies.html));
-    if (bodies.plain)
-        email.PlainTextBody = withCrLf(partText(bodies.plain));
-    else if (!bodies.html)
+    std::optional<BodyBytes> html = bodyBytes(bodies.html);
+    std::optional<BodyBytes> plain = bodyBytes(bodies.plain);
+    if (!bodies.html && !bodies.plain)
         email.PlainTextBody = withCrLf(unsplitMultipartText(parsed.get()));
-    else
+    // The bodies' bytes are out of the message: a large body is now held as its bytes, then as
+    // its text, but never also as the whole message.
+    parsed.reset();
+    parser.reset();
+    stream.reset();
+
+    email.HTMLTextBody = bodyText(html);
+    if (bodies.plain)
+        email.PlainTextBody = bodyText(plain);
+    else if (bodies.html)
         email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
     return email;
 }
