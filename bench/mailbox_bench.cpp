@@ -7,7 +7,8 @@
 //   listing      the main window on the offscreen platform: the Get All click to "Done.";
 //   job          Get All, Check All, then "Emails.txt" and one file per message, to "Done." each,
 //                saved on the disk and on tmpfs;
-//   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on tmpfs.
+//   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on the disk
+//                and on tmpfs, each compared with the job saving to the same place.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
 //                      [--listing-only] [--large-message MB] [--serve]
@@ -189,16 +190,20 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     }
     const Series& disk = s.at(QStringLiteral("job on disk"));
     const Series& tmpfs = s.at(QStringLiteral("job on tmpfs"));
-    const Series* peer = withMbsync ? &s.at(QStringLiteral("mbsync")) : nullptr;
-    const auto jobRatio = [&](const Series& job) {
+    const Series* peerOnDisk = withMbsync ? &s.at(QStringLiteral("mbsync on disk")) : nullptr;
+    const Series* peerOnTmpfs = withMbsync ? &s.at(QStringLiteral("mbsync on tmpfs")) : nullptr;
+    const auto jobRatio = [&](const Series& job, const Series* peer) {
         return peer ? times(job.seconds(), peer->seconds()) + QStringLiteral(" of mbsync")
                     : QStringLiteral("–");
     };
-    row("whole job, output on disk", disk, jobRatio(disk));
-    row("whole job, output on tmpfs", tmpfs, jobRatio(tmpfs));
-    if (peer)
-        row("mbsync to a Maildir on tmpfs", *peer,
-            times(peer->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+    row("whole job, output on disk", disk, jobRatio(disk, peerOnDisk));
+    row("whole job, output on tmpfs", tmpfs, jobRatio(tmpfs, peerOnTmpfs));
+    if (withMbsync) {
+        row("mbsync to a Maildir on disk", *peerOnDisk,
+            times(peerOnDisk->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+        row("mbsync to a Maildir on tmpfs", *peerOnTmpfs,
+            times(peerOnTmpfs->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+    }
     std::printf("\nWhole job in parts (medians): listing %.2f s, Check All %.3f s, "
                 "\"Emails.txt\" %.2f s, one file per message %.2f s on disk; %.2f s, %.3f s, "
                 "%.2f s, %.2f s on tmpfs. Longest stall of the window's thread while listing: "
@@ -301,9 +306,11 @@ int runAll(const QCommandLineParser& options) {
             measure(QStringLiteral("job on disk"), QStringLiteral("job"), disk);
             measure(QStringLiteral("job on tmpfs"), QStringLiteral("job"),
                     QStringLiteral("/dev/shm"));
-            if (withMbsync)
-                measure(QStringLiteral("mbsync"), QStringLiteral("mbsync"),
-                        QStringLiteral("/dev/shm"));
+            if (!withMbsync)
+                continue;
+            measure(QStringLiteral("mbsync on disk"), QStringLiteral("mbsync"), disk);
+            measure(QStringLiteral("mbsync on tmpfs"), QStringLiteral("mbsync"),
+                    QStringLiteral("/dev/shm"));
         }
         printTable(rtt, series, withMbsync);
     }
