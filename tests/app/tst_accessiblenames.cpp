@@ -287,6 +287,12 @@ void AccessibleNamesTest::listSpeaksTheColumnsOnScreen() {
     table->cellAt(0, 0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     QVERIFY(rows.isChecked(1));
     QCOMPARE(checks.size(), 1);
+
+    // After "Clear List" and a new listing the cells read the new rows.
+    rows.clear();
+    QCOMPARE(face->childCount(), columns);
+    fillList(rows);
+    QCOMPARE(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Bob2"));
 }
 
 // Moving through the list tells a screen reader of the cell it arrives on, counted among the
