@@ -56,6 +56,8 @@ QModelIndex MessageListView::spokenIndex(const QModelIndex& index) const {
     return index.siblingAtColumn(spoken.first());
 }
 
+// QTreeView's own overrides add nothing but the repaint of whole rows and announcements that count
+// every model column; these do the same with the spoken columns.
 void MessageListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QAbstractItemView::currentChanged(current, previous);
     // Every column shows the focus, so the whole rows are repainted.

@@ -44,16 +44,27 @@ bool looksInternal(const QString& name) {
 
 // What a screen reader was told: for each event, its kind and the role and name of the object it
 // is about, as they were when it was sent.
+// A table's change also tells which change, and from which column.
 struct Heard {
     QAccessible::Event kind;
     QAccessible::Role role;
     QString name;
+    int change = -1;
+    int column = -1;
 };
 QList<Heard> heard;
 
 void hear(QAccessibleEvent* event) {
-    if (QAccessibleInterface* face = event->accessibleInterface())
-        heard.append({event->type(), face->role(), face->text(QAccessible::Name)});
+    QAccessibleInterface* face = event->accessibleInterface();
+    if (!face)
+        return;
+    Heard told{event->type(), face->role(), face->text(QAccessible::Name)};
+    if (event->type() == QAccessible::TableModelChanged) {
+        const auto* change = static_cast<QAccessibleTableModelChangeEvent*>(event);
+        told.change = change->modelChangeType();
+        told.column = change->firstColumn();
+    }
+    heard.append(told);
 }
 
 QStringList namesHeard(const QSet<QAccessible::Event>& kinds, QAccessible::Role role) {
@@ -320,6 +331,21 @@ void AccessibleNamesTest::listMovesAreAnnounced() {
              QStringList({QStringLiteral("Bob"), QStringLiteral("Ann")}));
     QCOMPARE(namesHeard({QAccessible::SelectionRemove}, QAccessible::TreeItem),
              QStringList{QStringLiteral("Bob")});
+
+    // The date key dragged open joins the table as its sixth column, and leaves it when closed.
+    heard.clear();
+    QAccessible::installUpdateHandler(hear);
+    form->ListView1->setColumnWidth(MessageListModel::columns - 1, 60);
+    form->ListView1->setColumnWidth(MessageListModel::columns - 1, 0);
+    QAccessible::installUpdateHandler(previous);
+    QList<QPair<int, int>> columnChanges;
+    for (const Heard& told : std::as_const(heard))
+        if (told.change == QAccessibleTableModelChangeEvent::ColumnsInserted ||
+            told.change == QAccessibleTableModelChangeEvent::ColumnsRemoved)
+            columnChanges.append({told.change, told.column});
+    QCOMPARE(columnChanges,
+             (QList<QPair<int, int>>{{QAccessibleTableModelChangeEvent::ColumnsInserted, 5},
+                                     {QAccessibleTableModelChangeEvent::ColumnsRemoved, 5}}));
 }
 
 void AccessibleNamesTest::stopSaysWhatItStops() {
