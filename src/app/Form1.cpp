@@ -80,6 +80,11 @@ void Form1::buildControls() {
     PushButton8 = named<QPushButton>("PushButton8", QStringLiteral("Help"));
     lblLabels[0]->setBuddy(Text1);
     lblLabels[1]->setBuddy(Text2);
+    // On Linux a screen reader reads a drop-down's current entry as its name and takes its label
+    // from the label whose buddy it is. This label is never shown: the login row keeps its look.
+    auto* suffixLabel = named<QLabel>("lblSuffix", QStringLiteral("Account suffix"), Frame5);
+    suffixLabel->setBuddy(Combo1);
+    suffixLabel->hide();
     auto* login = new QGridLayout(Frame5);
     login->addWidget(lblLabels[0], 0, 0);
     login->addWidget(Text1, 0, 1);

@@ -1,6 +1,7 @@
 #include "commands/Form2.h"
 
 #include "base/Conversions.h"
+#include "base/FocusMarker.h"
 #include "base/Guard.h"
 #include "base/MousePointer.h"
 #include "base/Prompter.h"
@@ -45,6 +46,7 @@ Form2::Form2(QWidget* owner) : QDialog(owner) {
     pointer_ = new PointerControl(this);
     pointer_->attachHand(PushButton1);
     pointer_->attachNormal(this);
+    new FocusMarker(this);
 
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });

@@ -1,7 +1,9 @@
+#include "FakeMailImap.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
 
 #include "app/Form1.h"
+#include "base/SettingsStore.h"
 #include "base/ShellUtilities.h"
 #include "base/StatusLine.h"
 #include "commands/RetrievalButtons.h"
@@ -17,11 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-// What a screen reader hears: the accessible names of the main window's controls, read through
-// Qt's accessibility interface, and the status line's announcements.
+// What a screen reader hears, read through Qt's accessibility interface: the accessible names of
+// the main window's controls, the message list as a table, and what the status line and the list
+// announce as they change.
 
 namespace {
 
@@ -38,6 +42,60 @@ bool looksInternal(const QString& name) {
     return internal.match(name.trimmed()).hasMatch();
 }
 
+// What a screen reader was told: for each event, its kind and the role and name of the object it
+// is about, as they were when it was sent.
+// A table's change also tells which change, and from which column.
+struct Heard {
+    QAccessible::Event kind;
+    QAccessible::Role role;
+    QString name;
+    int change = -1;
+    int column = -1;
+};
+QList<Heard> heard;
+
+void hear(QAccessibleEvent* event) {
+    QAccessibleInterface* face = event->accessibleInterface();
+    if (!face)
+        return;
+    Heard told{event->type(), face->role(), face->text(QAccessible::Name)};
+    if (event->type() == QAccessible::TableModelChanged) {
+        const auto* change = static_cast<QAccessibleTableModelChangeEvent*>(event);
+        told.change = change->modelChangeType();
+        told.column = change->firstColumn();
+    }
+    heard.append(told);
+}
+
+QStringList namesHeard(const QSet<QAccessible::Event>& kinds, QAccessible::Role role) {
+    QStringList names;
+    for (const Heard& event : std::as_const(heard))
+        if (kinds.contains(event.kind) && event.role == role)
+            names.append(event.name);
+    return names;
+}
+
+// Qt reports accessibility events only while a screen reader listens: as under
+// with-accessibility-bus, which says so in QUENTARIL_ACCESSIBILITY_BUS.
+bool underAccessibilityBus() {
+    return qEnvironmentVariableIsSet("QUENTARIL_ACCESSIBILITY_BUS");
+}
+
+// Two messages from Ann and Bob, Bob's checked; column n of each reads its name and n, the date
+// key excepted. Returns the date keys.
+QStringList fillList(MessageListModel& rows) {
+    const QStringList dateKeys{QStringLiteral("20150219093000"), QStringLiteral("20150220101500")};
+    for (const QString& from : {QStringLiteral("Ann"), QStringLiteral("Bob")}) {
+        const int position = rows.appendRow(from);
+        for (int column = 2; column <= 5; ++column)
+            rows.setText(position, column, from + QString::number(column));
+        rows.setText(position, 6, dateKeys[position - 1]);
+    }
+    rows.publishRows();
+    rows.setChecked(2, true);
+    return dateKeys;
+}
+
 } // namespace
 
 class AccessibleNamesTest : public QObject {
@@ -48,11 +106,16 @@ private slots:
     void everyControlHasAName();
     void namesAPersonWouldSay();
     void statusLineIsAnnouncedStatusBar();
+    void statusChangesAreAnnounced();
+    void listSpeaksTheColumnsOnScreen_data();
+    void listSpeaksTheColumnsOnScreen();
+    void listMovesAreAnnounced();
     void stopSaysWhatItStops();
     void largerViewTitleWithoutLeadingBlank();
 
 private:
-    std::unique_ptr<Form1> load();
+    // A loaded window; with a component, the mail component it connects with.
+    std::unique_ptr<Form1> load(std::function<std::unique_ptr<MailImap>()> component = {});
 
     std::unique_ptr<TemporarySettings> settings;
     std::unique_ptr<ScriptedPrompter> prompter;
@@ -71,9 +134,12 @@ void AccessibleNamesTest::cleanup() {
     settings.reset();
 }
 
-std::unique_ptr<Form1> AccessibleNamesTest::load() {
+std::unique_ptr<Form1>
+AccessibleNamesTest::load(std::function<std::unique_ptr<MailImap>()> component) {
     auto form = std::make_unique<Form1>();
     form->startupDraw = [] { return 1; };
+    if (component)
+        form->createComponent = std::move(component);
     form->Form_Load();
     return form;
 }
@@ -113,6 +179,12 @@ void AccessibleNamesTest::namesAPersonWouldSay() {
     // On Linux Qt reads a drop-down's current entry as its name and looks for its label in the
     // relations; the name given is what other platforms read.
     QCOMPARE(form->Combo1->accessibleName(), QStringLiteral("Account suffix"));
+    const auto labels =
+        QAccessible::queryAccessibleInterface(form->Combo1)->relations(QAccessible::Label);
+    QVERIFY(!labels.isEmpty());
+    QCOMPARE(labels.first().first->text(QAccessible::Name), QStringLiteral("Account suffix"));
+    auto* label = qobject_cast<QLabel*>(labels.first().first->object());
+    QVERIFY(label && !label->isVisibleTo(form.get()));
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(form->ListView1);
     QVERIFY(list);
     QCOMPARE(list->role(), QAccessible::Tree);
@@ -128,6 +200,152 @@ void AccessibleNamesTest::statusLineIsAnnouncedStatusBar() {
     form->setStatusText(QStringLiteral("Done 100%"));
     QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Done 100%"));
     QCOMPARE(form->statusText(), QStringLiteral("Done 100%"));
+}
+
+// A connect announces each of its steps on the status bar; a text set twice is announced once.
+void AccessibleNamesTest::statusChangesAreAnnounced() {
+    if (!underAccessibilityBus())
+        QSKIP("Announcements are heard under with-accessibility-bus only");
+    QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 10000);
+    // The fake component goes nowhere; the address only has to pass the loopback check.
+    SettingsStore::Save(QStringLiteral("Server"), QStringLiteral("127.0.0.1:1993"));
+    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("password"));
+    auto form = load([] { return std::make_unique<FakeMailImap>(); });
+    form->Text1->setText(QStringLiteral("someone"));
+    form->Text2->setText(QStringLiteral("secret"));
+    heard.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(hear);
+    form->PushButton5->click();
+    form->setStatusText(QStringLiteral("Reading mail 3 of 10"));
+    form->setStatusText(QStringLiteral("Reading mail 3 of 10"));
+    QAccessible::installUpdateHandler(previous);
+    QCOMPARE(
+        namesHeard({QAccessible::NameChanged, QAccessible::ValueChanged}, QAccessible::StatusBar),
+        QStringList({QStringLiteral("Connecting to Windows Live Hotmail..."),
+                     QStringLiteral("Enumerating folders..."),
+                     QStringLiteral("Connected to Windows Live Hotmail. Please select folder."),
+                     QStringLiteral("Reading mail 3 of 10")}));
+}
+
+// The list is read as a table of the columns on screen: the date key, zero wide, is left out,
+// until the user drags it open.
+void AccessibleNamesTest::listSpeaksTheColumnsOnScreen_data() {
+    QTest::addColumn<bool>("larger");
+    QTest::addColumn<int>("dateKeyWidth");
+    QTest::newRow("main list") << false << 0;
+    QTest::newRow("main list, date key dragged open") << false << 60;
+    QTest::newRow("larger view") << true << 0;
+}
+
+void AccessibleNamesTest::listSpeaksTheColumnsOnScreen() {
+    QFETCH(bool, larger);
+    QFETCH(int, dateKeyWidth);
+    auto form = load();
+    std::unique_ptr<Form4> view;
+    MessageListView* list = form->ListView1;
+    if (larger) {
+        view = std::make_unique<Form4>(*form, form.get());
+        list = view->ListView1;
+    }
+    MessageListModel& rows = list->list();
+    const QStringList dateKeys = fillList(rows);
+    list->setColumnWidth(MessageListModel::columns - 1, dateKeyWidth);
+
+    QStringList headers{QStringLiteral("From"), QStringLiteral("From Name"),
+                        QStringLiteral("From Address"), QStringLiteral("Subject"),
+                        QStringLiteral("Received Date")};
+    if (dateKeyWidth > 0)
+        headers.append(QStringLiteral("RecDate"));
+    const int columns = static_cast<int>(headers.size());
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(list);
+    QAccessibleTableInterface* table = face->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(face->role(), QAccessible::Tree);
+    QCOMPARE(table->columnCount(), columns);
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(face->childCount(), 3 * columns);
+    QStringList heard;
+    for (int i = 0; i < face->childCount(); ++i) {
+        QAccessibleInterface* child = face->child(i);
+        QVERIFY(child);
+        QCOMPARE(face->indexOfChild(child), i);
+        QCOMPARE(child->parent(), face);
+        heard.append(child->text(QAccessible::Name));
+    }
+    QCOMPARE(heard.mid(0, columns), headers);
+    QCOMPARE(table->columnDescription(columns - 1), headers.last());
+    for (const QString& key : dateKeys)
+        QCOMPARE(heard.contains(key), dateKeyWidth > 0);
+
+    QAccessibleInterface* bobChecked = table->cellAt(1, 0);
+    QCOMPARE(bobChecked->text(QAccessible::Name), QStringLiteral("Bob"));
+    QVERIFY(bobChecked->state().checkable && bobChecked->state().checked);
+    QCOMPARE(bobChecked->tableCellInterface()->rowIndex(), 1);
+    QCOMPARE(bobChecked->tableCellInterface()->columnHeaderCells().value(0),
+             face->child(0)); // "From"
+
+    // A click into the row's date key column (possible once it is open) makes the row current;
+    // with the column closed a screen reader hears the row's first cell.
+    list->setCurrentIndex(rows.index(1, MessageListModel::columns - 1));
+    QCOMPARE(table->selectedRows(), QList<int>{1});
+    QVERIFY(table->cellAt(1, 2)->tableCellInterface()->isSelected());
+    QCOMPARE(face->focusChild(), table->cellAt(1, dateKeyWidth > 0 ? columns - 1 : 0));
+    QVERIFY(table->selectRow(0));
+    QCOMPARE(table->selectedRows(), QList<int>{0});
+
+    // Checking a message through the cell's toggle action is a click on its check box.
+    QSignalSpy checks(list, &MessageListView::ItemCheck);
+    table->cellAt(0, 0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(rows.isChecked(1));
+    QCOMPARE(checks.size(), 1);
+
+    // After "Clear List" and a new listing the cells read the new rows.
+    rows.clear();
+    QCOMPARE(face->childCount(), columns);
+    fillList(rows);
+    QCOMPARE(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Bob2"));
+}
+
+// Moving through the list tells a screen reader of the cell it arrives on, counted among the
+// columns it is shown, and of the row selected and the row left.
+void AccessibleNamesTest::listMovesAreAnnounced() {
+    if (!underAccessibilityBus())
+        QSKIP("Announcements are heard under with-accessibility-bus only");
+    QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 10000);
+    auto form = load();
+    MessageListModel& rows = form->ListView1->list();
+    fillList(rows);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    form->ListView1->setFocus();
+    QTRY_VERIFY(form->ListView1->hasFocus());
+    heard.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(hear);
+    form->ListView1->setCurrentIndex(rows.index(1, 3));
+    form->ListView1->setCurrentIndex(rows.index(0, 1));
+    QAccessible::installUpdateHandler(previous);
+    QCOMPARE(namesHeard({QAccessible::Focus}, QAccessible::TreeItem),
+             QStringList({QStringLiteral("Bob4"), QStringLiteral("Ann2")}));
+    QCOMPARE(namesHeard({QAccessible::SelectionAdd}, QAccessible::TreeItem),
+             QStringList({QStringLiteral("Bob"), QStringLiteral("Ann")}));
+    QCOMPARE(namesHeard({QAccessible::SelectionRemove}, QAccessible::TreeItem),
+             QStringList{QStringLiteral("Bob")});
+
+    // The date key dragged open joins the table as its sixth column, and leaves it when closed.
+    heard.clear();
+    QAccessible::installUpdateHandler(hear);
+    form->ListView1->setColumnWidth(MessageListModel::columns - 1, 60);
+    form->ListView1->setColumnWidth(MessageListModel::columns - 1, 0);
+    QAccessible::installUpdateHandler(previous);
+    QList<QPair<int, int>> columnChanges;
+    for (const Heard& told : std::as_const(heard))
+        if (told.change == QAccessibleTableModelChangeEvent::ColumnsInserted ||
+            told.change == QAccessibleTableModelChangeEvent::ColumnsRemoved)
+            columnChanges.append({told.change, told.column});
+    QCOMPARE(columnChanges,
+             (QList<QPair<int, int>>{{QAccessibleTableModelChangeEvent::ColumnsInserted, 5},
+                                     {QAccessibleTableModelChangeEvent::ColumnsRemoved, 5}}));
 }
 
 void AccessibleNamesTest::stopSaysWhatItStops() {

@@ -1,5 +1,6 @@
 #include "ScriptedPrompter.h"
 #include "base/ErrorReport.h"
+#include "base/FocusMarker.h"
 #include "commands/Form2.h"
 #include "commands/RetrievalFlags.h"
 #include "mail/clsMailIMAP.h"
@@ -57,6 +58,7 @@ private slots:
     void invalidInputKeepsTheDialogOpen();
     void enterInToContinues();
     void closeBoxCancels();
+    void focusIsMarked();
     void firstNumberBeyond32BitsIsReportedAndStillAccepted();
 };
 
@@ -182,6 +184,21 @@ void TestForm2::closeBoxCancels() {
     QCOMPARE(f.session->CurrentLocation, -7);
     QCOMPARE(f.session->MaxRecord, -8);
     QVERIFY(f.prompter.boxes.isEmpty());
+}
+
+void TestForm2::focusIsMarked() {
+    Fixture f;
+    f.show([](QDialog& d) {
+        auto& dialog = static_cast<Form2&>(d);
+        auto* marker = dialog.findChild<FocusMarker*>();
+        QVERIFY(marker);
+        dialog.activateWindow();
+        QTRY_COMPARE(marker->marked(), dialog.Text1[1]);
+        QTest::keyClick(dialog.Text1[1], Qt::Key_Tab);
+        QTRY_COMPARE(marker->marked(), dialog.Text1[0]);
+        QVERIFY(marker->isVisible());
+        QVERIFY(marker->geometry().contains(dialog.Text1[0]->geometry()));
+    });
 }
 
 void TestForm2::firstNumberBeyond32BitsIsReportedAndStillAccepted() {
