@@ -203,10 +203,12 @@ QString utf8WithReplacements(QByteArrayView bytes) {
     return QString::fromUtf8(repaired);
 }
 
-bool unreadable(char16_t c) {
+constexpr auto unreadable = [](char16_t c) {
+    if (c >= 0x20 && c < 0x7f)
+        return false;
     const bool allowed = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
     return (c < 0x20 && !allowed) || (c >= 0x7f && c <= 0x9f);
-}
+};
 
 // Controls other than tab, line breaks and form feed, and a leading byte-order mark. Most texts
 // hold none and are given back as they are.

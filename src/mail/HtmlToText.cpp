@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -87,7 +88,7 @@ constexpr char16_t windows1252[32] = {
 class TextWriter {
 public:
     // The text of a page is seldom longer than a guess of its size, so it is seldom moved.
-    explicit TextWriter(qsizetype sizeGuess) { text_.reserve(sizeGuess); }
+    explicit TextWriter(qsizetype sizeGuess) { text_.reserve(std::size_t(sizeGuess)); }
 
     void character(char32_t c, bool preformatted) {
         if (c == 0)
@@ -119,30 +120,27 @@ public:
         lineHasText_ = false;
         space_ = false;
     }
-    QString take() {
-        text_.squeeze();
-        return std::move(text_);
-    }
+    QString take() const { return QString::fromStdU16String(text_); }
 
 private:
     void put(char32_t c) {
-        if (text_.isEmpty())
+        if (text_.empty())
             breaks_ = 0;
         for (; breaks_ > 0; --breaks_)
-            text_.append(u'\n');
+            text_.push_back(u'\n');
         if (space_)
-            text_.append(u' ');
+            text_.push_back(u' ');
         space_ = false;
         if (QChar::requiresSurrogates(c)) {
-            text_.append(QChar(QChar::highSurrogate(c)));
-            text_.append(QChar(QChar::lowSurrogate(c)));
+            text_.push_back(QChar::highSurrogate(c));
+            text_.push_back(QChar::lowSurrogate(c));
         } else {
-            text_.append(QChar(char16_t(c)));
+            text_.push_back(char16_t(c));
         }
         lineHasText_ = true;
     }
 
-    QString text_;
+    std::u16string text_; // grown a character at a time, which QString does not inline
     int breaks_ = 0;
     bool space_ = false;
     bool lineHasText_ = false;
