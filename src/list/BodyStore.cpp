@@ -50,39 +50,57 @@ void BodyStore::open() {
     ::unlink(name.constData());
     descriptor_ = descriptor;
     end_ = 0;
+    written_ = 0;
 }
 
 BodyStore::Span BodyStore::append(const QString& text) {
     if (text.isEmpty())
         return {end_, 0};
     if (!diskFailed_) {
+        std::optional<Span> span;
         try {
             if (descriptor_ < 0)
                 open();
             const QByteArray bytes = text.toUtf8();
-            write(bytes);
-            const Span span{end_, bytes.size()};
-            end_ += bytes.size();
-            return span;
+            span = Span{end_, bytes.size()};
+            if (pending_.isEmpty() && bytes.size() >= writeOutSize) {
+                write(bytes, end_); // a large body goes to the file as it is
+                end_ += bytes.size();
+                written_ = end_;
+            } else {
+                pending_ += bytes;
+                end_ += bytes.size();
+                if (pending_.size() >= writeOutSize)
+                    writeOut();
+            }
+            return *span;
         } catch (const Failure& failure) {
             diskFailed_ = true;
             failure_ = failure.description() +
                        QStringLiteral(" They are kept in memory until the list is cleared.");
+            if (span && span->offset >= written_)
+                return *span; // among the bodies not written out, which now stay in memory
         }
     }
     inMemory_.push_back(text);
     return {-qint64(inMemory_.size()), text.size()};
 }
 
+void BodyStore::writeOut() {
+    write(pending_, written_);
+    written_ += pending_.size();
+    pending_.truncate(0); // keeps its capacity for the next bodies
+}
+
 std::optional<QString> BodyStore::takeFailure() {
     return std::exchange(failure_, std::nullopt);
 }
 
-void BodyStore::write(const QByteArray& bytes) {
+void BodyStore::write(const QByteArray& bytes, qint64 offset) {
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(descriptor_, bytes.constData() + done,
-                                   static_cast<std::size_t>(bytes.size() - done), end_ + done);
+                                   static_cast<std::size_t>(bytes.size() - done), offset + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -102,6 +120,9 @@ QString BodyStore::read(const Span& span) const {
     }
     if (descriptor_ < 0 || span.offset + span.size > end_)
         throw Failure::subscriptOutOfRange();
+    if (span.offset >= written_)
+        return QString::fromUtf8(pending_.constData() + (span.offset - written_),
+                                 static_cast<qsizetype>(span.size));
     QByteArray bytes(static_cast<qsizetype>(span.size), Qt::Uninitialized);
     qint64 done = 0;
     while (done < span.size) {
@@ -121,6 +142,8 @@ void BodyStore::clear() {
         ::close(descriptor_);
     descriptor_ = -1;
     end_ = 0;
+    written_ = 0;
+    pending_ = QByteArray();
     inMemory_.clear();
     inMemory_.shrink_to_fit();
     diskFailed_ = false;

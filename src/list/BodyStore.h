@@ -8,9 +8,10 @@
 // The message bodies of one listing, kept on disk rather than on the heap so that a listing's
 // memory does not grow with the size of its mail. The bodies go, as UTF-8, into one append-only
 // file in the per-user cache folder (folder 0700, file 0600). An append-only file with offsets was
-// chosen over an embedded database: it needs no new dependency, a body costs one sequential
-// write when it arrives and one pread when the download or a search reads it back, and nothing
-// ever updates a body in place. The file is unlinked right after it is opened, so only the open
+// chosen over an embedded database: it needs no new dependency, a body is appended when it
+// arrives and read back with one pread when the download or a search needs it, and nothing
+// ever updates a body in place. Small bodies are gathered and written out a megabyte at a time, so
+// a listing costs few system calls. The file is unlinked right after it is opened, so only the open
 // descriptor keeps it: it goes away when the store is cleared or destroyed, and a crash leaves
 // nothing behind. When the file cannot be made or written (a full disk), the bodies of the rest of
 // the listing are kept in memory instead, so none is lost, and the failure is told once.
@@ -41,11 +42,16 @@ public:
     void clear();
 
 private:
+    static constexpr qsizetype writeOutSize = 1 << 20;
+
     void open();
-    void write(const QByteArray& bytes);
+    void write(const QByteArray& bytes, qint64 offset);
+    void writeOut();
 
     int descriptor_ = -1;
-    qint64 end_ = 0;
+    qint64 end_ = 0;     // the store's size, bodies not yet written out included
+    qint64 written_ = 0; // what is in the file; pending_ holds what follows
+    QByteArray pending_;
     std::vector<QString> inMemory_;
     bool diskFailed_ = false;
     std::optional<QString> failure_;
