@@ -57,7 +57,8 @@ BodyStore::Span BodyStore::append(const QString& text) {
     if (text.isEmpty())
         return {end_, 0};
     if (!diskFailed_) {
-        std::optional<Span> span;
+        Span span;
+        bool pending = false; // the body is among those not written out yet
         try {
             if (descriptor_ < 0)
                 open();
@@ -70,16 +71,17 @@ BodyStore::Span BodyStore::append(const QString& text) {
             } else {
                 pending_ += bytes;
                 end_ += bytes.size();
+                pending = true;
                 if (pending_.size() >= writeOutSize)
                     writeOut();
             }
-            return *span;
+            return span;
         } catch (const Failure& failure) {
             diskFailed_ = true;
             failure_ = failure.description() +
                        QStringLiteral(" They are kept in memory until the list is cleared.");
-            if (span && span->offset >= written_)
-                return *span; // among the bodies not written out, which now stay in memory
+            if (pending)
+                return span; // the bodies not written out stay in memory
         }
     }
     inMemory_.push_back(text);

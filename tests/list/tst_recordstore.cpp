@@ -9,8 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,6 +49,8 @@ private slots:
     void bodiesComeBackAsWritten();
     void storeIsPrivateAndGoesWithTheList();
     void unusableStoreIsReportedOnceAndNothingLost();
+    void bodiesOutlastAWriteFailure_data();
+    void bodiesOutlastAWriteFailure();
 
 private:
     QTemporaryDir cache;
@@ -146,6 +151,37 @@ void RecordStoreTest::unusableStoreIsReportedOnceAndNothingLost() {
     QCOMPARE(window.ownedList().text(1, 6), QStringLiteral("42054"));
     QCOMPARE(records.message(1).PlainTextBody, QStringLiteral("first"));
     QCOMPARE(records.message(2).HTMLTextBody, QStringLiteral("<p>second</p>"));
+}
+
+void RecordStoreTest::bodiesOutlastAWriteFailure_data() {
+    QTest::addColumn<QStringList>("bodies");
+    const QString small = QString(1000, u's');
+    const QString large = QString(2 << 20, u'L');
+    QStringList smallFirst(1100, small);
+    smallFirst << large << small;
+    QTest::newRow("failing while small bodies are written out") << smallFirst;
+    QTest::newRow("failing on a large body") << QStringList{large, small, small};
+}
+
+void RecordStoreTest::bodiesOutlastAWriteFailure() {
+    QFETCH(QStringList, bodies);
+    // A limit on the file size makes the store's writes fail part way, as a full disk does.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limit = old;
+    limit.rlim_cur = 1 << 20;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    BodyStore store;
+    std::vector<BodyStore::Span> spans;
+    for (const QString& body : bodies)
+        spans.push_back(store.append(body));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(store.takeFailure().has_value());
+    QVERIFY(!store.takeFailure().has_value()); // told once
+    for (qsizetype i = 0; i < bodies.size(); ++i)
+        QCOMPARE(store.read(spans[std::size_t(i)]), bodies[i]);
 }
 
 QTEST_MAIN(RecordStoreTest)
