@@ -66,10 +66,12 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
     return Outcome::Finished;
 }
 
-// The blocks are gathered first: the file's name depends on all of its bytes.
+// The blocks go to the file as they are made, so a large download is never gathered in memory.
 Download::Outcome Download::oneFile(const QString& folder, const bool& stopRequested) {
+    std::optional<Output> output = begin(folder, QStringLiteral("Emails.txt"));
+    if (!output)
+        return Outcome::Failed;
     Outcome outcome = Outcome::Finished;
-    QByteArray bytes;
     qint32 n = 0;
     guard_(144, [&] { n = list_.count(); });
     for (qint32 i = 1; i <= n; ++i) {
@@ -86,14 +88,13 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
             continue;
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.message(i); });
-        if (record)
-            bytes += MessageText::localeBytes(MessageText::oneFileBlock(*record));
+        if (record && !put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+            return Outcome::Failed;
     }
-    return save(folder, QStringLiteral("Emails.txt"), bytes) ? outcome : Outcome::Failed;
+    return finish(folder, *output) ? outcome : Outcome::Failed;
 }
 
-QString Download::freePath(const QString& folder, const QString& fileName, const QByteArray& bytes,
-                           bool& alreadySaved) {
+QString Download::freePath(const QString& folder, const QString& fileName) {
     const QString stem = fileName.chopped(QStringLiteral(".txt").size());
     for (qint64 copy = 1;; ++copy) {
         const QString path = pathOf(
@@ -101,22 +102,55 @@ QString Download::freePath(const QString& folder, const QString& fileName, const
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
             return path;
-        QFile existing(path);
-        if (info.isFile() && info.size() == bytes.size() && existing.open(QIODevice::ReadOnly) &&
-            existing.readAll() == bytes) {
-            alreadySaved = true;
-            return path;
-        }
     }
 }
 
-bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
-    bool alreadySaved = false;
-    const QString path = freePath(folder, fileName, bytes, alreadySaved);
-    if (alreadySaved)
+bool Download::heldBefore(const QString& folder, const Output& output) {
+    const QByteArray digest = output.digest->result();
+    const QString stem = output.fileName.chopped(QStringLiteral(".txt").size());
+    for (qint64 copy = 1;; ++copy) {
+        const QString path =
+            pathOf(folder,
+                   copy == 1 ? output.fileName : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
+        if (path == output.path)
+            return false;
+        QFile existing(path);
+        QCryptographicHash held(QCryptographicHash::Sha256);
+        if (QFileInfo(path).isFile() && existing.size() == output.size &&
+            existing.open(QIODevice::ReadOnly) && held.addData(&existing) &&
+            held.result() == digest)
+            return true;
+    }
+}
+
+std::optional<Download::Output> Download::begin(const QString& folder, const QString& fileName) {
+    Output output;
+    output.fileName = fileName;
+    output.path = freePath(folder, fileName);
+    output.device = openForWriting(output.path);
+    if (!output.device)
+        return std::nullopt;
+    return output;
+}
+
+bool Download::put(Output& output, const QByteArray& bytes) {
+    if (!write(*output.device, bytes))
+        return false;
+    output.size += bytes.size();
+    output.digest->addData(bytes);
+    return true;
+}
+
+bool Download::finish(const QString& folder, Output& output) {
+    // A device dropped unclosed keeps nothing: a save file removes what it wrote.
+    if (heldBefore(folder, output))
         return true;
-    const std::unique_ptr<QIODevice> device = openForWriting(path);
-    return device && write(*device, bytes) && close(*device);
+    return close(*output.device);
+}
+
+bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
+    std::optional<Output> output = begin(folder, fileName);
+    return output && put(*output, bytes) && finish(folder, *output);
 }
 
 bool Download::rowExists(int position) const {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QCryptographicHash>
 #include <QIODevice>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Guard;
 class MessageListModel;
@@ -21,8 +23,10 @@ enum class SaveMethod { None, SeparateFiles, OneFile };
 // written, ends the walk with one box naming the folder or file and the system's reason; the files
 // written before stay as they are.
 // Nothing saved is ever destroyed: each file is written under a temporary name in its folder and
-// renamed once complete, and a name taken by a file with other bytes gives way to the next free
-// one with " (2)", " (3)", ... before ".txt". A file that already holds the same bytes is left.
+// renamed once complete, and a name taken by a file gives way to the next free one with " (2)",
+// " (3)", ... before ".txt"; when one of the files already there holds the same bytes, the new one
+// is dropped instead. "Emails.txt" is written block by block as the walk goes, so a download
+// needs no more memory for ten thousand messages than for ten.
 class Download {
 public:
     enum class Outcome {
@@ -52,17 +56,32 @@ public:
 
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
-    // Where bytes go under fileName in folder: the name itself, or the first of "name (2).txt",
-    // "name (3).txt", ... that is free or holds those bytes already (alreadySaved is then set).
-    static QString freePath(const QString& folder, const QString& fileName, const QByteArray& bytes,
-                            bool& alreadySaved);
+    // Where a file named fileName goes in folder: the name itself, or the first of
+    // "name (2).txt", "name (3).txt", ... that is free.
+    static QString freePath(const QString& folder, const QString& fileName);
 
 private:
+    // A file being written: its device, open, and the count and digest of the bytes put in so
+    // far, which decide at the end whether a file before it already holds them.
+    struct Output {
+        QString fileName;
+        QString path;
+        std::unique_ptr<QIODevice> device;
+        qint64 size = 0;
+        std::unique_ptr<QCryptographicHash> digest =
+            std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+    };
+
     Outcome separateFiles(const FolderSource& folder, const bool& stopRequested);
     Outcome oneFile(const QString& folder, const bool& stopRequested);
     bool folderUsable(const QString& folder);
     void tell(const QString& text);
     bool save(const QString& folder, const QString& fileName, const QByteArray& bytes);
+    std::optional<Output> begin(const QString& folder, const QString& fileName);
+    bool put(Output& output, const QByteArray& bytes);
+    // Keeps the file, unless a file of the same name before it holds the same bytes.
+    bool finish(const QString& folder, Output& output);
+    static bool heldBefore(const QString& folder, const Output& output);
     std::unique_ptr<QIODevice> openForWriting(const QString& path);
     bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);
