@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <optional>
 
 // The statement numbers below continue those of the download command (Form1Download.cpp).
@@ -94,26 +95,43 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
     return finish(folder, *output) ? outcome : Outcome::Failed;
 }
 
-QString Download::freePath(const QString& folder, const QString& fileName) {
+namespace {
+
+// The copy-th name a file named fileName may take in folder: the name itself, then
+// "name (2).txt", "name (3).txt", ...
+QString candidatePath(const QString& folder, const QString& fileName, qint64 copy) {
     const QString stem = fileName.chopped(QStringLiteral(".txt").size());
+    return Download::pathOf(folder, copy == 1 ? fileName
+                                              : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
+}
+
+} // namespace
+
+QString Download::freePath(const QString& folder, const QString& fileName) {
     for (qint64 copy = 1;; ++copy) {
-        const QString path = pathOf(
-            folder, copy == 1 ? fileName : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
+        const QString path = candidatePath(folder, fileName, copy);
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
             return path;
     }
 }
 
-bool Download::heldBefore(const QString& folder, const Output& output) {
-    const QByteArray digest = output.digest->result();
-    const QString stem = output.fileName.chopped(QStringLiteral(".txt").size());
+QStringList Download::namesBefore(const QString& folder, const QString& fileName,
+                                  const QString& path) {
+    QStringList names;
     for (qint64 copy = 1;; ++copy) {
-        const QString path =
-            pathOf(folder,
-                   copy == 1 ? output.fileName : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
-        if (path == output.path)
-            return false;
+        const QString name = candidatePath(folder, fileName, copy);
+        if (name == path)
+            return names;
+        names.append(name);
+    }
+}
+
+bool Download::heldBefore(const QString& folder, const Output& output) {
+    if (output.size > output.largestBefore)
+        return false;
+    const QByteArray digest = output.digest->result();
+    for (const QString& path : namesBefore(folder, output.fileName, output.path)) {
         QFile existing(path);
         QCryptographicHash held(QCryptographicHash::Sha256);
         if (QFileInfo(path).isFile() && existing.size() == output.size &&
@@ -121,12 +139,18 @@ bool Download::heldBefore(const QString& folder, const Output& output) {
             held.result() == digest)
             return true;
     }
+    return false;
 }
 
 std::optional<Download::Output> Download::begin(const QString& folder, const QString& fileName) {
     Output output;
     output.fileName = fileName;
     output.path = freePath(folder, fileName);
+    for (const QString& path : namesBefore(folder, fileName, output.path)) {
+        const QFileInfo info(path);
+        if (info.isFile())
+            output.largestBefore = std::max(output.largestBefore, info.size());
+    }
     output.device = openForWriting(output.path);
     if (!output.device)
         return std::nullopt;
@@ -137,7 +161,8 @@ bool Download::put(Output& output, const QByteArray& bytes) {
     if (!write(*output.device, bytes))
         return false;
     output.size += bytes.size();
-    output.digest->addData(bytes);
+    if (output.size <= output.largestBefore)
+        output.digest->addData(bytes);
     return true;
 }
 

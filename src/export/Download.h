@@ -62,12 +62,15 @@ public:
 
 private:
     // A file being written: its device, open, and the count and digest of the bytes put in so
-    // far, which decide at the end whether a file before it already holds them.
+    // far, which decide at the end whether a file before it already holds them. Only a file of
+    // the same size can, so the digest is made only while the count is within the largest size
+    // of those files: for a first download, never.
     struct Output {
         QString fileName;
         QString path;
         std::unique_ptr<QIODevice> device;
         qint64 size = 0;
+        qint64 largestBefore = -1; // -1 when no file comes before
         std::unique_ptr<QCryptographicHash> digest =
             std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
     };
@@ -82,6 +85,9 @@ private:
     // Keeps the file, unless a file of the same name before it holds the same bytes.
     bool finish(const QString& folder, Output& output);
     static bool heldBefore(const QString& folder, const Output& output);
+    // The names fileName takes in folder before path: the name itself, "name (2).txt", ...
+    static QStringList namesBefore(const QString& folder, const QString& fileName,
+                                   const QString& path);
     std::unique_ptr<QIODevice> openForWriting(const QString& path);
     bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);

@@ -5,7 +5,7 @@
 #include <QItemSelectionModel>
 
 MessageListCell::MessageListCell(MessageListView* view, const QModelIndex& index)
-    : view_(view), index_(index) {}
+    : MessageListPart(view), index_(index) {}
 
 bool MessageListCell::standsAt(int row, int modelColumn) const {
     return isValid() && index_.row() == row && index_.column() == modelColumn;
@@ -13,14 +13,6 @@ bool MessageListCell::standsAt(int row, int modelColumn) const {
 
 bool MessageListCell::isValid() const {
     return view_ && view_->model() && index_.isValid();
-}
-
-QWindow* MessageListCell::window() const {
-    return view_ ? view_->window()->windowHandle() : nullptr;
-}
-
-QAccessibleInterface* MessageListCell::parent() const {
-    return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
 }
 
 QString MessageListCell::text(QAccessible::Text kind) const {

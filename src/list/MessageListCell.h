@@ -1,17 +1,16 @@
 #pragma once
 
 #include <QAccessibleActionInterface>
+#include "list/MessageListPart.h"
+
 #include <QAccessibleInterface>
 #include <QAccessibleTableCellInterface>
 #include <QPersistentModelIndex>
-#include <QPointer>
-
-class MessageListView;
 
 // One message cell of a message list as assistive technology sees it: its text, whether its row
 // is selected and current, and for the first column the check mark, which the toggle action sets
 // as a click on the check box does.
-class MessageListCell : public QAccessibleInterface,
+class MessageListCell : public MessageListPart,
                         public QAccessibleTableCellInterface,
                         public QAccessibleActionInterface {
 public:
@@ -23,15 +22,7 @@ public:
 
     // QAccessibleInterface
     bool isValid() const override;
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override;
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text kind) const override;
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override;
     QAccessible::Role role() const override { return QAccessible::TreeItem; }
     QAccessible::State state() const override;
@@ -55,6 +46,5 @@ public:
 private:
     bool checkable() const;
 
-    QPointer<MessageListView> view_;
     QPersistentModelIndex index_;
 };

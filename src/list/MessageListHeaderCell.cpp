@@ -5,18 +5,10 @@
 #include <QHeaderView>
 
 MessageListHeaderCell::MessageListHeaderCell(MessageListView* view, int modelColumn)
-    : view_(view), column_(modelColumn) {}
+    : MessageListPart(view), column_(modelColumn) {}
 
 bool MessageListHeaderCell::isValid() const {
     return view_ && view_->model() && column_ < view_->model()->columnCount();
-}
-
-QWindow* MessageListHeaderCell::window() const {
-    return view_ ? view_->window()->windowHandle() : nullptr;
-}
-
-QAccessibleInterface* MessageListHeaderCell::parent() const {
-    return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
 }
 
 QString MessageListHeaderCell::text(QAccessible::Text kind) const {

@@ -209,6 +209,9 @@ void TestDownload::secondRunKeepsWhatWasSaved_data() {
     QTest::newRow("one file, other bytes")
         << SaveMethod::OneFile << "Emails.txt" << QStringList{"an earlier download"}
         << "Emails (2).txt";
+    const QString block = same + QString::fromLatin1("\r\n\r\n" + separator + "\r\n\r\n");
+    QTest::newRow("one file, same bytes under (2) are left")
+        << SaveMethod::OneFile << "Emails.txt" << QStringList{block + u'x', block} << QString();
 }
 
 // Earlier files are found in the folder: none of them is touched.
