@@ -5,7 +5,7 @@
 #include <QItemSelectionModel>
 
 MessageListCell::MessageListCell(MessageListView* view, const QModelIndex& index)
-    : MessageListPart(view), index_(index) {}
+    : MessageListLeaf(view), index_(index) {}
 
 bool MessageListCell::standsAt(int row, int modelColumn) const {
     return isValid() && index_.row() == row && index_.column() == modelColumn;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "list/MessageListLeaf.h"
 #include <QAccessibleActionInterface>
-#include "list/MessageListPart.h"
 
 #include <QAccessibleInterface>
 #include <QAccessibleTableCellInterface>
@@ -10,7 +10,7 @@
 // One message cell of a message list as assistive technology sees it: its text, whether its row
 // is selected and current, and for the first column the check mark, which the toggle action sets
 // as a click on the check box does.
-class MessageListCell : public MessageListPart,
+class MessageListCell : public MessageListLeaf,
                         public QAccessibleTableCellInterface,
                         public QAccessibleActionInterface {
 public:

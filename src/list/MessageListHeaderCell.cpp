@@ -5,7 +5,7 @@
 #include <QHeaderView>
 
 MessageListHeaderCell::MessageListHeaderCell(MessageListView* view, int modelColumn)
-    : MessageListPart(view), column_(modelColumn) {}
+    : MessageListLeaf(view), column_(modelColumn) {}
 
 bool MessageListHeaderCell::isValid() const {
     return view_ && view_->model() && column_ < view_->model()->columnCount();

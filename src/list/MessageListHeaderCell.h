@@ -1,11 +1,11 @@
 #pragma once
 
-#include "list/MessageListPart.h"
+#include "list/MessageListLeaf.h"
 
 #include <QAccessibleInterface>
 
 // One column header of a message list as assistive technology sees it.
-class MessageListHeaderCell : public MessageListPart {
+class MessageListHeaderCell : public MessageListLeaf {
 public:
     MessageListHeaderCell(MessageListView* view, int modelColumn);
 

@@ -8,9 +8,9 @@ class MessageListView;
 // What the cells and column headers of a message list have in common as assistive technology sees
 // them: they belong to the list's window, the list is their parent, and they have no children
 // and no object of their own.
-class MessageListPart : public QAccessibleInterface {
+class MessageListLeaf : public QAccessibleInterface {
 public:
-    explicit MessageListPart(MessageListView* view) : view_(view) {}
+    explicit MessageListLeaf(MessageListView* view) : view_(view) {}
 
     QObject* object() const override { return nullptr; }
     QWindow* window() const override;

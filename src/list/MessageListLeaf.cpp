@@ -1,14 +1,14 @@
-#include "list/MessageListPart.h"
+#include "list/MessageListLeaf.h"
 
 #include "list/MessageListView.h"
 
 #include <QWidget>
 #include <QWindow>
 
-QWindow* MessageListPart::window() const {
+QWindow* MessageListLeaf::window() const {
     return view_ ? view_->window()->windowHandle() : nullptr;
 }
 
-QAccessibleInterface* MessageListPart::parent() const {
+QAccessibleInterface* MessageListLeaf::parent() const {
     return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
 }
