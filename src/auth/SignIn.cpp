@@ -48,9 +48,10 @@ OAuthResult SignIn::accessToken(const QString& user, Interaction interaction) {
         const OAuthResult refreshed = refresh(refreshToken);
         if (refreshed.ok())
             return kept(user, refreshed);
-        if (refreshed.error == OAuthError::NetworkError || refreshed.error == OAuthError::Cancelled)
+        // Only a refused grant makes the refresh token worthless; after an outage or any other
+        // failure it is kept, also in the keyring, for the next try.
+        if (refreshed.error != OAuthError::InvalidGrant)
             return refreshed;
-        // Refused: the refresh token is worth nothing any more, also in the keyring.
         tokens_.remove(key);
         store_.remove(user);
     }

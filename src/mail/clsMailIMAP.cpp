@@ -98,8 +98,13 @@ void clsMailIMAP::ShowLoginFailure(const QString& detail) {
                 BoxIcon::None, detail);
 }
 
-// Connects and identifies the program; a failure is reported.
+// Connects and identifies the program; a failure is reported. Connecting and signing in on that
+// connection have one deadline together, which starts here: a server that drips its answers is
+// abandoned like a stopped one, and the box says it timed out. Getting a token before, which may
+// take a sign-in in the browser, does not count.
 bool clsMailIMAP::OpenConnection(MailImap& component) {
+    timedOut_ = false;
+    connectDeadline_.setRemainingTime(connectDeadline);
     lastResult = component.Connect(IMAPServer);
     if (lastResult != 1) {
         GetLastError();
@@ -112,12 +117,9 @@ bool clsMailIMAP::OpenConnection(MailImap& component) {
     return true;
 }
 
-// Connecting and signing in have one deadline together: a server that drips its answers is
-// abandoned like a stopped one, and the box says it timed out.
 bool clsMailIMAP::Connect() {
     Binding binding(*this);
     timedOut_ = false;
-    connectDeadline_.setRemainingTime(connectDeadline);
     const auto noDeadline = qScopeGuard([this] { connectDeadline_ = QDeadlineTimer::Forever; });
     MailImap& component = binding.component();
     component.setSSL(SSL);
@@ -280,6 +282,7 @@ bool clsMailIMAP::MayResume(const MailImap& component) const {
 // Signs in anew with a fresh token, opens the folder again read-only and goes on from message
 // from; a failure is reported and ends the listing.
 bool clsMailIMAP::Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last) {
+    const auto noDeadline = qScopeGuard([this] { connectDeadline_ = QDeadlineTimer::Forever; });
     if (!SignInWithToken(component, TokenNeed::Fresh))
         return false;
     lastResult = component.SelectMailbox(FolderName);

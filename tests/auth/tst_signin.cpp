@@ -66,7 +66,8 @@ void SignInTest::init() {
     configure({{QStringLiteral("consent"), QStringLiteral("allow")},
                {QStringLiteral("access_lifetime"), QStringLiteral("3600")},
                {QStringLiteral("device_lifetime"), QStringLiteral("900")},
-               {QStringLiteral("slow_down"), QStringLiteral("0")}});
+               {QStringLiteral("slow_down"), QStringLiteral("0")},
+               {QStringLiteral("outage"), QStringLiteral("0")}});
 }
 
 OAuthSettings SignInTest::settings() const {
@@ -175,29 +176,31 @@ void SignInTest::refreshRotates() {
 void SignInTest::silentRefresh_data() {
     QTest::addColumn<QString>("storedToken"); // "minted": a live one from the double
     QTest::addColumn<int>("accessLifetime");
-    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<QString>("service"); // "up", "unreachable" or "outage"
     QTest::addColumn<int>("error");
     QTest::addColumn<int>("refreshes");   // asked of the double
     QTest::addColumn<bool>("storeKeeps"); // the stored token survives
 
     QTest::newRow("stored token refreshed")
-        << "minted" << 3600 << true << int(OAuthError::None) << 1 << true;
+        << "minted" << 3600 << "up" << int(OAuthError::None) << 1 << true;
     // Within a minute of its end an access token is renewed before it is used.
     QTest::newRow("short-lived token renewed before use")
-        << "minted" << 30 << true << int(OAuthError::None) << 2 << true;
+        << "minted" << 30 << "up" << int(OAuthError::None) << 2 << true;
     QTest::newRow("revoked token: a new sign-in is needed")
-        << "rt-revoked" << 3600 << true << int(OAuthError::InteractionRequired) << 0 << false;
+        << "rt-revoked" << 3600 << "up" << int(OAuthError::InteractionRequired) << 0 << false;
     QTest::newRow("nothing stored: a new sign-in is needed")
-        << "" << 3600 << true << int(OAuthError::InteractionRequired) << 0 << false;
+        << "" << 3600 << "up" << int(OAuthError::InteractionRequired) << 0 << false;
     QTest::newRow("service unreachable: the token is kept")
-        << "minted" << 3600 << false << int(OAuthError::NetworkError) << 0 << true;
+        << "minted" << 3600 << "unreachable" << int(OAuthError::NetworkError) << 0 << true;
+    QTest::newRow("service down for a moment: the token is kept")
+        << "minted" << 3600 << "outage" << int(OAuthError::ServiceError) << 0 << true;
 }
 
 // Retrieval runs sign in again without ever opening the browser.
 void SignInTest::silentRefresh() {
     QFETCH(QString, storedToken);
     QFETCH(int, accessLifetime);
-    QFETCH(bool, reachable);
+    QFETCH(QString, service);
     QFETCH(int, error);
     QFETCH(int, refreshes);
     QFETCH(bool, storeKeeps);
@@ -208,8 +211,10 @@ void SignInTest::silentRefresh() {
                           .value(QStringLiteral("refresh_token"))
                           .toString();
     OAuthSettings s = settings();
-    if (!reachable)
+    if (service == QLatin1String("unreachable"))
         s.authority = QStringLiteral("http://127.0.0.1:1");
+    configure(
+        {{QStringLiteral("outage"), QString::number(int(service == QLatin1String("outage")))}});
     TokenStore store;
     if (!storedToken.isEmpty())
         store.save(kUser, storedToken, false);
@@ -225,7 +230,7 @@ void SignInTest::silentRefresh() {
     QCOMPARE(idp_->count(QStringLiteral("refreshed")) - before, refreshes);
     QCOMPARE(browser.opened(), 0);
     QCOMPARE(store.load(kUser).isEmpty(), !storeKeeps);
-    if (!reachable)
+    if (service == QLatin1String("unreachable"))
         QVERIFY(result.detailText().startsWith(
             QStringLiteral("the sign-in service could not be reached: ")));
 }

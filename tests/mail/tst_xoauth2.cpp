@@ -8,6 +8,7 @@
 #include "mail/clsMailIMAP.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -103,11 +104,13 @@ struct Service {
 // Hands out "token-1", "token-2", ... and records what each request asked for.
 struct TokenSource {
     QList<TokenNeed> needs;
-    QString error; // when set, no token is given
+    QString error;   // when set, no token is given
+    int delayMs = 0; // a sign-in in the browser that takes its time
 
     AccessTokenSource source() {
         return [this](TokenNeed need) {
             needs.append(need);
+            QTest::qWait(delayMs);
             if (!error.isEmpty())
                 return AccessToken{QString(), error};
             return AccessToken{QStringLiteral("token-%1").arg(needs.size()), QString()};
@@ -301,6 +304,30 @@ private slots:
             QCOMPARE(prompts.texts(), QStringList{invalidLogin});
             QCOMPARE(prompts.boxes[0].detail, detail);
         }
+    }
+
+    void slowSignInIsNotCountedAgainstTheConnection() {
+        // The connection's deadline starts once the token is had, not before.
+        clsMailIMAP::setConnectDeadline(std::chrono::milliseconds(800));
+        const auto restore =
+            qScopeGuard([] { clsMailIMAP::setConnectDeadline(std::chrono::seconds(60)); });
+        Service service;
+        service.accepted = {"token-1"};
+        // A little slow to answer ID, so that the connection's deadline is looked at.
+        ScriptedImapServer server(
+            [&service](const QByteArray& tag, const QByteArray& command) {
+                if (command.startsWith("ID"))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                return service.answer(tag, command);
+            },
+            serviceGreeting);
+        ScriptedPrompter prompts;
+        EtpanMailImap imap;
+        TokenSource tokens;
+        tokens.delayMs = 1200;
+        const auto session = oauthSession(imap, server, tokens);
+        QVERIFY(session->Connect());
+        QVERIFY(prompts.boxes.isEmpty());
     }
 
     void expiredTokenMidListingIsRenewed_data() {
