@@ -55,7 +55,7 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
         std::optional<MessageRecord> record;
         QString name;
         guard_(130, [&] {
-            record = records_.message(i);
+            record = records_.messageToSave(i);
             name = downloadFileName(k, Clock::current().today(), record->Subject);
         });
         if (!record)
@@ -88,11 +88,11 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         if (!guard_.test(150, [&] { return list_.isChecked(i); }))
             continue;
         std::optional<MessageRecord> record;
-        guard_(152, [&] { record = records_.message(i); });
+        guard_(152, [&] { record = records_.messageToSave(i); });
         if (record && !put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
     }
-    return finish(folder, *output) ? outcome : Outcome::Failed;
+    return finish(*output) ? outcome : Outcome::Failed;
 }
 
 namespace {
@@ -107,31 +107,11 @@ QString candidatePath(const QString& folder, const QString& fileName, qint64 cop
 
 } // namespace
 
-QString Download::freePath(const QString& folder, const QString& fileName) {
-    for (qint64 copy = 1;; ++copy) {
-        const QString path = candidatePath(folder, fileName, copy);
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
-            return path;
-    }
-}
-
-QStringList Download::namesBefore(const QString& folder, const QString& fileName,
-                                  const QString& path) {
-    QStringList names;
-    for (qint64 copy = 1;; ++copy) {
-        const QString name = candidatePath(folder, fileName, copy);
-        if (name == path)
-            return names;
-        names.append(name);
-    }
-}
-
-bool Download::heldBefore(const QString& folder, const Output& output) {
+bool Download::heldBefore(const Output& output) {
     if (output.size > output.largestBefore)
         return false;
     const QByteArray digest = output.digest->result();
-    for (const QString& path : namesBefore(folder, output.fileName, output.path)) {
+    for (const QString& path : output.before) {
         QFile existing(path);
         QCryptographicHash held(QCryptographicHash::Sha256);
         if (QFileInfo(path).isFile() && existing.size() == output.size &&
@@ -143,13 +123,18 @@ bool Download::heldBefore(const QString& folder, const Output& output) {
 }
 
 std::optional<Download::Output> Download::begin(const QString& folder, const QString& fileName) {
+    // The file takes the first of its names that is free: the name itself, "name (2).txt", ...
     Output output;
-    output.fileName = fileName;
-    output.path = freePath(folder, fileName);
-    for (const QString& path : namesBefore(folder, fileName, output.path)) {
+    for (qint64 copy = 1; output.path.isEmpty(); ++copy) {
+        const QString path = candidatePath(folder, fileName, copy);
         const QFileInfo info(path);
-        if (info.isFile())
-            output.largestBefore = std::max(output.largestBefore, info.size());
+        if (!info.exists() && !info.isSymLink()) {
+            output.path = path;
+        } else {
+            output.before.append(path);
+            if (info.isFile())
+                output.largestBefore = std::max(output.largestBefore, info.size());
+        }
     }
     output.device = openForWriting(output.path);
     if (!output.device)
@@ -166,16 +151,16 @@ bool Download::put(Output& output, const QByteArray& bytes) {
     return true;
 }
 
-bool Download::finish(const QString& folder, Output& output) {
+bool Download::finish(Output& output) {
     // A device dropped unclosed keeps nothing: a save file removes what it wrote.
-    if (heldBefore(folder, output))
+    if (heldBefore(output))
         return true;
     return close(*output.device);
 }
 
 bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
     std::optional<Output> output = begin(folder, fileName);
-    return output && put(*output, bytes) && finish(folder, *output);
+    return output && put(*output, bytes) && finish(*output);
 }
 
 bool Download::rowExists(int position) const {

@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -56,9 +57,6 @@ public:
 
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
-    // Where a file named fileName goes in folder: the name itself, or the first of
-    // "name (2).txt", "name (3).txt", ... that is free.
-    static QString freePath(const QString& folder, const QString& fileName);
 
 private:
     // A file being written: its device, open, and the count and digest of the bytes put in so
@@ -66,8 +64,8 @@ private:
     // the same size can, so the digest is made only while the count is within the largest size
     // of those files: for a first download, never.
     struct Output {
-        QString fileName;
         QString path;
+        QStringList before; // the names the file would have taken were they free
         std::unique_ptr<QIODevice> device;
         qint64 size = 0;
         qint64 largestBefore = -1; // -1 when no file comes before
@@ -83,11 +81,8 @@ private:
     std::optional<Output> begin(const QString& folder, const QString& fileName);
     bool put(Output& output, const QByteArray& bytes);
     // Keeps the file, unless a file of the same name before it holds the same bytes.
-    bool finish(const QString& folder, Output& output);
-    static bool heldBefore(const QString& folder, const Output& output);
-    // The names fileName takes in folder before path: the name itself, "name (2).txt", ...
-    static QStringList namesBefore(const QString& folder, const QString& fileName,
-                                   const QString& path);
+    bool finish(Output& output);
+    static bool heldBefore(const Output& output);
     std::unique_ptr<QIODevice> openForWriting(const QString& path);
     bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);

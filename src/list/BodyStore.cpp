@@ -42,9 +42,10 @@ void BodyStore::open() {
     const QByteArray local = QFile::encodeName(path);
     if (::chmod(local.constData(), S_IRWXU) != 0)
         throw storeFailure(QStringLiteral("stored"), errno);
-    // mkstemp creates the file exclusively with mode 0600.
+    // mkostemp creates the file exclusively with mode 0600; a program started from here (the
+    // browser) does not inherit it.
     QByteArray name = local + "/bodies-XXXXXX";
-    const int descriptor = ::mkstemp(name.data());
+    const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
     if (descriptor < 0)
         throw storeFailure(QStringLiteral("stored"), errno);
     ::unlink(name.constData());

@@ -81,6 +81,13 @@ MessageRecord RecordStore::message(int position) const {
             bodies_.read(record.HTMLTextBody)};
 }
 
+MessageRecord RecordStore::messageToSave(int position) const {
+    const StoredRecord& record = at(position);
+    return {record.From,    record.FromName,     record.FromAddress,
+            record.Subject, record.ReceivedDate, bodies_.read(record.PlainTextBody),
+            QString()};
+}
+
 RecordStore& messageRecords() {
     static RecordStore store;
     return store;

@@ -46,6 +46,8 @@ public:
     QString htmlTextBody(int position) const;
     // The seven texts of the record at position, bodies read back from disk.
     MessageRecord message(int position) const;
+    // The same without the HTML body, which nothing saved holds: one read from disk, not two.
+    MessageRecord messageToSave(int position) const;
 
 private:
     StoredRecord& made(int position);
