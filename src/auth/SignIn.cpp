@@ -1,17 +1,13 @@
 #include "auth/SignIn.h"
 
 #include "auth/DeviceCodeFlow.h"
-#include "auth/NestedWait.h"
 #include "auth/TokenRequest.h"
 #include "auth/TokenStore.h"
+#include "base/NestedWait.h"
 
 namespace auth {
 
 namespace {
-
-QString keyOf(const QString& user) {
-    return user.trimmed().toLower();
-}
 
 // Starts a flow and waits for its finished() in a nested event loop.
 template <class Flow, class Start> OAuthResult run(Flow& flow, Start start) {
@@ -36,7 +32,7 @@ SignIn::SignIn(const OAuthSettings& settings, TokenStore& store, QObject* parent
 OAuthResult SignIn::accessToken(const QString& user, Interaction interaction) {
     if (settings_.clientId.isEmpty())
         return OAuthResult::failure(OAuthError::NoClientId);
-    const QString key = keyOf(user);
+    const QString key = TokenStore::keyOf(user);
     const OAuthTokens current = tokens_.value(key);
     if (!current.needsRefresh())
         return OAuthResult::success(current);
@@ -62,13 +58,13 @@ OAuthResult SignIn::accessToken(const QString& user, Interaction interaction) {
 }
 
 void SignIn::tokenRefused(const QString& user) {
-    auto it = tokens_.find(keyOf(user));
+    auto it = tokens_.find(TokenStore::keyOf(user));
     if (it != tokens_.end())
         it->accessToken.clear();
 }
 
 void SignIn::signOut(const QString& user) {
-    tokens_.remove(keyOf(user));
+    tokens_.remove(TokenStore::keyOf(user));
     store_.remove(user);
 }
 
@@ -127,7 +123,7 @@ OAuthResult SignIn::device() {
 }
 
 OAuthResult SignIn::kept(const QString& user, const OAuthResult& result) {
-    tokens_.insert(keyOf(user), result.tokens);
+    tokens_.insert(TokenStore::keyOf(user), result.tokens);
     if (!result.tokens.refreshToken.isEmpty())
         store_.save(user, result.tokens.refreshToken, remember_);
     return result;

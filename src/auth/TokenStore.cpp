@@ -1,6 +1,6 @@
 #include "auth/TokenStore.h"
 
-#include "auth/NestedWait.h"
+#include "base/NestedWait.h"
 
 #include <QTimer>
 #include <qt6keychain/keychain.h>
@@ -9,13 +9,9 @@
 
 namespace auth {
 
-namespace {
-
-QString keyOf(const QString& user) {
+QString TokenStore::keyOf(const QString& user) {
     return user.trimmed().toLower();
 }
-
-} // namespace
 
 TokenStore::TokenStore(const QString& service, QObject* parent)
     : QObject(parent), service_(service) {}

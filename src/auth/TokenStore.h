@@ -20,6 +20,10 @@ namespace auth {
 class TokenStore : public QObject {
     Q_OBJECT
 public:
+    // How a user's tokens are filed, here and by the sign-in: the name without case or blanks
+    // around it.
+    static QString keyOf(const QString& user);
+
     explicit TokenStore(const QString& service = QStringLiteral("Quentaril"),
                         QObject* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #include "mail/EtpanMailImap.h"
 
+#include "base/NestedWait.h"
 #include "mail/EtpanWorker.h"
 #include "mail/FetchAheadBuffer.h"
 #include "mail/MimeParser.h"
@@ -15,15 +16,6 @@ constexpr int abortPollMs = 50;
 // How long a message fetched ahead may still take to arrive after an abort.
 constexpr qint64 abortGraceMs = 2000;
 
-// Handles the window's events until the wait is over. Once the application quits (its main window
-// was closed during a call) every event loop returns at once; the wait then handles the events
-// itself, or the call could never learn that the worker has finished.
-template <class Over> void waitUntil(QEventLoop& loop, Over over) {
-    while (!over()) {
-        if (loop.exec() < 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
 } // namespace
 
 struct EtpanMailImap::Pending {

@@ -75,7 +75,6 @@ std::optional<QString> byeGreeting(mailstream* stream) {
     return QString::fromUtf8(head.mid(6, end - 6)).trimmed();
 }
 
-// True when the text can travel as a quoted string: printable ASCII only.
 // The count of the first "* n EXISTS" line of a response when it does not fit a 32-bit signed
 // number; nothing when it does or there is none.
 std::optional<QByteArray> impossibleExists(const QByteArray& response) {
@@ -92,6 +91,7 @@ std::optional<QByteArray> impossibleExists(const QByteArray& response) {
     return std::nullopt;
 }
 
+// True when the text can travel as a quoted string: printable ASCII only.
 bool quotable(const QByteArray& value) {
     for (char c : value)
         if (uchar(c) < 0x20 || uchar(c) > 0x7e)

@@ -7,19 +7,16 @@
 #undef signals
 #include <gmime/gmime.h>
 
+#include "mail/GLibPointers.h"
+
 #include <memory>
 
 namespace {
 
-struct GFreeDeleter {
-    void operator()(char* text) const { g_free(text); }
-};
-
 // Unfolded (RFC 5322: the line breaks before folding blanks removed) and read as text.
 QString unfoldedText(QByteArrayView rawValue) {
     const QByteArray terminated = rawValue.toByteArray();
-    const std::unique_ptr<char, GFreeDeleter> unfolded(
-        g_mime_utils_header_unfold(terminated.constData()));
+    const GCharPtr unfolded(g_mime_utils_header_unfold(terminated.constData()));
     return decodeUndeclared(unfolded.get());
 }
 

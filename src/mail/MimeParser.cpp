@@ -17,6 +17,8 @@
 #undef signals
 #include <gmime/gmime.h>
 
+#include "mail/GLibPointers.h"
+
 // Everything here may run on a worker thread. GMime is initialised once for the process; each call
 // owns its parser and its message, so calls on several threads do not share state.
 
@@ -26,16 +28,6 @@ void initialiseGMime() {
     static std::once_flag once;
     std::call_once(once, [] { g_mime_init(); });
 }
-
-struct GObjectDeleter {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <class T> using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
-
-struct GFreeDeleter {
-    void operator()(char* text) const { g_free(text); }
-};
-using GString = std::unique_ptr<char, GFreeDeleter>;
 
 QString fromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
@@ -191,7 +183,7 @@ void readSender(GMimeMessage* message, EmailObject& email) {
         internet_address_list_parse(nullptr, addressHeaderUtf8(raw).constData()));
     if (!from || internet_address_list_length(from.get()) == 0)
         return;
-    GString display(internet_address_list_to_string(from.get(), nullptr, FALSE));
+    GCharPtr display(internet_address_list_to_string(from.get(), nullptr, FALSE));
     email.From = fromUtf8(display.get());
     if (InternetAddressMailbox* mailbox = firstMailbox(from.get())) {
         email.FromName = fromUtf8(internet_address_get_name(INTERNET_ADDRESS(mailbox)));
@@ -203,7 +195,7 @@ QDateTime messageDate(GMimeMessage* message, const QDateTime& internalDate) {
     const char* raw = firstRawHeader(message, "Date");
     if (!raw)
         return internalDate;
-    const GString unfolded(g_mime_utils_header_unfold(raw));
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw));
     GDateTime* date = g_mime_utils_header_decode_date(unfolded.get());
     if (!date)
         return internalDate;
