@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <cstring>
 #include <limits>
 
 #include <libetpan/libetpan.h>
@@ -680,12 +681,19 @@ void EtpanWorker::onLog(mailimap*, int type, const char* data, size_t size,
     try {
         if (self->capturing_)
             self->captured_.append(data, qsizetype(size));
+        // Kept in place: this runs for every chunk of every message, and allocates nothing
+        // once the tail has its room.
         constexpr qsizetype tailSize = 256;
         const auto n = qsizetype(size);
-        if (n >= tailSize)
-            self->receivedTail_ = QByteArray(data + n - tailSize, tailSize);
-        else
-            self->receivedTail_ = (self->receivedTail_ + QByteArray(data, n)).right(tailSize);
+        QByteArray& tail = self->receivedTail_;
+        if (n >= tailSize) {
+            tail.resize(tailSize);
+            std::memcpy(tail.data(), data + n - tailSize, std::size_t(tailSize));
+        } else {
+            tail.append(data, n);
+            if (tail.size() > tailSize)
+                tail.remove(0, tail.size() - tailSize);
+        }
     } catch (...) {
         // Out of memory: what was kept is only used to explain a failure.
     }
