@@ -29,27 +29,12 @@ QString IdentityProvider::script() {
     return QStringLiteral(QUENTARIL_SOURCE_DIR "/scripts/idp-double");
 }
 
-IdentityProvider::IdentityProvider() : IdentityProvider(Options{}) {}
-
-IdentityProvider::IdentityProvider(const Options& options) : clientId_(options.clientId) {
-    QStringList arguments{QStringLiteral("--time-limit"),
-                          QString::number(kTimeLimitSeconds),
-                          QStringLiteral("--client-id"),
-                          options.clientId,
-                          QStringLiteral("--user"),
-                          options.user,
-                          QStringLiteral("--access-lifetime"),
-                          QString::number(options.accessLifetime),
-                          QStringLiteral("--interval"),
-                          QString::number(options.interval),
-                          QStringLiteral("--device-lifetime"),
-                          QString::number(options.deviceLifetime),
-                          QStringLiteral("--slow-down"),
-                          QString::number(options.slowDown),
-                          QStringLiteral("--slow-down-step"),
-                          QString::number(options.slowDownStep)};
-    if (options.denyConsent)
-        arguments << QStringLiteral("--consent") << QStringLiteral("deny");
+IdentityProvider::IdentityProvider() : clientId_(QStringLiteral("quentaril-test-client")) {
+    const QStringList arguments{
+        QStringLiteral("--time-limit"),     QString::number(kTimeLimitSeconds),
+        QStringLiteral("--client-id"),      clientId_,
+        QStringLiteral("--interval"),       QStringLiteral("1"),
+        QStringLiteral("--slow-down-step"), QStringLiteral("1")};
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(script(), arguments);
     QByteArray out;
@@ -91,11 +76,10 @@ QJsonObject IdentityProvider::get(const QString& path, const QUrlQuery& query) c
     return QJsonDocument::fromJson(fetch(url, ok)).object();
 }
 
-QString IdentityProvider::mint(const QString& user, int lifetime, const QString& scope) const {
+QString IdentityProvider::mint(const QString& user, int lifetime) const {
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("user"), user);
     query.addQueryItem(QStringLiteral("lifetime"), QString::number(lifetime));
-    query.addQueryItem(QStringLiteral("scope"), scope);
     return get(QStringLiteral("/mint"), query).value(QStringLiteral("access_token")).toString();
 }
 

@@ -11,19 +11,9 @@
 // introspection an OAuth2 Dovecot asks (MailServer::Options::oauth2Introspection).
 class IdentityProvider {
 public:
-    struct Options {
-        QString clientId = QStringLiteral("quentaril-test-client");
-        QString user = QStringLiteral("user@example.test");
-        bool denyConsent = false;
-        int accessLifetime = 3600; // seconds
-        int interval = 1;          // device-code polling, seconds
-        int deviceLifetime = 900;  // seconds
-        int slowDown = 0;          // slow_down answers to the first polls of each device code
-        int slowDownStep = 1;      // seconds each slow_down adds
-    };
-
+    // Polls of device codes a second apart, and each slow_down adding a second, so tests are
+    // quick; everything else as the double's defaults (tests change them through "/configure").
     IdentityProvider();
-    explicit IdentityProvider(const Options& options);
     ~IdentityProvider();
     IdentityProvider(const IdentityProvider&) = delete;
     IdentityProvider& operator=(const IdentityProvider&) = delete;
@@ -41,9 +31,7 @@ public:
     // when it failed.
     QJsonObject get(const QString& path, const QUrlQuery& query = {}) const;
     // An access token for user issued directly (lifetime in seconds; negative: already expired).
-    QString mint(const QString& user, int lifetime = 3600,
-                 const QString& scope = QStringLiteral(
-                     "https://outlook.office.com/IMAP.AccessAsUser.All offline_access")) const;
+    QString mint(const QString& user, int lifetime = 3600) const;
     // Approves (or declines) the device code the user was shown.
     bool approveDevice(const QString& userCode, bool decline = false) const;
     // How often the double was asked something, by name ("refreshed", "slow_down", ...).

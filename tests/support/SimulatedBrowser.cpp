@@ -7,8 +7,6 @@ std::function<bool(const QUrl&)> SimulatedBrowser::opener() {
     return [this](const QUrl& url) {
         ++opened_;
         switch (behaviour_) {
-        case Behaviour::NoBrowser:
-            return false;
         case Behaviour::CloseThePage:
             return true;
         case Behaviour::Follow:

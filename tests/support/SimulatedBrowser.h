@@ -15,7 +15,6 @@ public:
         Follow,          // load the page and follow the redirect
         WrongStateFirst, // first come back with a forged state, then follow the real redirect
         CloseThePage,    // open nothing: the user closed the page
-        NoBrowser,       // the opener fails, as without any browser
     };
 
     explicit SimulatedBrowser(Behaviour behaviour = Behaviour::Follow) : behaviour_(behaviour) {}
