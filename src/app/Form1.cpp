@@ -358,6 +358,11 @@ void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
         if (oMail.get() == raw)
             oMail_ScrapProgress(percent);
     });
+    connect(raw, &clsMailIMAP::ErrorLogUnwritable, this, [this](const QString& reason) {
+        setStatusText(QStringLiteral("errorlog.txt cannot be written (%1); listing goes on "
+                                     "without it.")
+                          .arg(reason));
+    });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

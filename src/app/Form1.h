@@ -99,6 +99,8 @@ public:
     std::shared_ptr<clsMailIMAP> oMail;
     bool CheckSearchActive = false;
     bool StopDownloadRequested = false;
+    // A download is walking the list.
+    bool downloadRunning() const override { return downloadRunning_; }
     // The sessions of the retrieval runs in progress, each held by its command; a run may start
     // inside another's yield, and a Disconnect may have dropped oMail meanwhile.
     QList<clsMailIMAP*> runningSessions;
@@ -234,5 +236,6 @@ private:
     std::unique_ptr<auth::SignIn> signIn_;
     QPointer<DeviceCodeBox> deviceCodeBox_;
     bool signInInteractive_ = false;
+    bool downloadRunning_ = false;
     QString keyringNotice_;
 };

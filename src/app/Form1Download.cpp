@@ -1,13 +1,53 @@
 #include "app/Form1.h"
 #include "base/Guard.h"
 #include "base/Prompter.h"
+#include "commands/RetrievalButtons.h"
 #include "export/Download.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
+
+#include <array>
+
+namespace {
+
+// The listing commands wait while a download runs: a new listing would replace the rows and the
+// texts the download is saving.
+class ListingLock {
+public:
+    ListingLock(QPushButton* getAll, QPushButton* getSome) : buttons_{getAll, getSome} {
+        for (QPushButton* button : buttons_) {
+            button->setEnabled(false);
+            button->setToolTip(QStringLiteral("Unavailable while emails are being saved."));
+        }
+    }
+    ~ListingLock() {
+        for (QPushButton* button : buttons_) {
+            button->setEnabled(true);
+            button->setToolTip(QString());
+        }
+    }
+    ListingLock(const ListingLock&) = delete;
+    ListingLock& operator=(const ListingLock&) = delete;
+
+private:
+    std::array<QPointer<QPushButton>, 2> buttons_;
+};
+
+QString downloadDoneText(qint32 skipped) {
+    if (skipped == 0)
+        return QStringLiteral("Done.");
+    return skipped == 1 ? QStringLiteral("Done. 1 message could not be saved and was skipped.")
+                        : QStringLiteral("Done. %1 messages could not be saved and were skipped.")
+                              .arg(skipped);
+}
+
+} // namespace
 
 // "3. Start Downloading": saves the checked rows as text files in the folder of Text3. While it
 // runs the same button reads "Stop Downloading", and a click on it stops the run before its next
@@ -18,12 +58,24 @@ void Form1::PushButton7_Click() {
     Guard guard(this, QStringLiteral("in Brastovel2/19/201512/22/2014.Form1.PushButton7_Click "));
     MessageListModel& list = ListView1->list();
 
-    if (guard.test(100, [&] { return list.count() == 0; }))
-        return;
-    if (guard.test(102, [&] { return PushButton7->text() == stopCaption; })) {
+    // While a download runs, every click on the button is a stop request, also a second one
+    // before the walk has seen the first.
+    if (downloadRunning_) {
         guard(104, [&] { StopDownloadRequested = true; });
         guard(106, [&] { setMousePointer(MousePointer::Default); });
         guard(108, [&] { PushButton7->setText(startCaption); });
+        return;
+    }
+    if (guard.test(100, [&] { return list.count() == 0; }))
+        return;
+    // A list still being filled is not saved: the rows still to come would be missing.
+    if (RetrievalButtons::isRunning(PushButton10)) {
+        guard(102, [&] {
+            showMessage(this,
+                        QStringLiteral("The list is still being filled. Wait until the listing "
+                                       "ends, or stop it, before downloading."),
+                        BoxIcon::Exclamation);
+        });
         return;
     }
     if (guard.test(110, [&] { return CountChecked() == 0; })) {
@@ -33,6 +85,8 @@ void Form1::PushButton7_Click() {
         });
         return;
     }
+    const QScopedValueRollback<bool> running(downloadRunning_, true);
+    const ListingLock listingLock(PushButton10, PushButton2);
     guard(114, [&] { StopDownloadRequested = false; });
     guard(116, [&] { PushButton7->setText(stopCaption); });
     guard(118, [&] { setMousePointer(MousePointer::Hourglass); });
@@ -58,6 +112,6 @@ void Form1::PushButton7_Click() {
         });
     else if (outcome != Download::Outcome::Failed &&
              guard.test(158, [&] { return !StopDownloadRequested; }))
-        guard(158, [&] { showMessage(this, QStringLiteral("Done.")); });
+        guard(158, [&] { showMessage(this, downloadDoneText(download.skipped())); });
     guard(160, [&] { PushButton7->setText(startCaption); });
 }

@@ -33,6 +33,9 @@ Download::Outcome Download::run(const FolderSource& folder, SaveMethod method,
                                 const bool& stopRequested) {
     if (method == SaveMethod::None)
         return Outcome::Finished;
+    checkedAtStart_.clear();
+    for (qint32 i = 1; i <= list_.count(); ++i)
+        checkedAtStart_.append(list_.isChecked(i));
     if (!folderUsable(folder()))
         return Outcome::Failed;
     return method == SaveMethod::SeparateFiles ? separateFiles(folder, stopRequested)
@@ -50,7 +53,7 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             return Outcome::Stopped;
         if (!rowExists(i))
             return Outcome::Cut;
-        if (!guard_.test(128, [&] { return list_.isChecked(i); }))
+        if (!guard_.test(128, [&] { return checkedAtStart(i); }))
             continue;
         std::optional<MessageRecord> record;
         QString name;
@@ -58,8 +61,10 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             record = records_.messageToSave(i);
             name = downloadFileName(k, Clock::current().today(), record->Subject);
         });
-        if (!record)
+        if (!record) {
+            ++skipped_;
             continue;
+        }
         if (!save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record))))
             return Outcome::Failed;
         ++k;
@@ -85,11 +90,13 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
             outcome = Outcome::Cut;
             break;
         }
-        if (!guard_.test(150, [&] { return list_.isChecked(i); }))
+        if (!guard_.test(150, [&] { return checkedAtStart(i); }))
             continue;
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.messageToSave(i); });
-        if (record && !put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+        if (!record)
+            ++skipped_;
+        else if (!put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
     }
     return finish(*output) ? outcome : Outcome::Failed;
@@ -165,6 +172,10 @@ bool Download::save(const QString& folder, const QString& fileName, const QByteA
 
 bool Download::rowExists(int position) const {
     return position <= list_.count();
+}
+
+bool Download::checkedAtStart(int position) const {
+    return checkedAtStart_.value(position - 1, false);
 }
 
 bool Download::folderUsable(const QString& folder) {

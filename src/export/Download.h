@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QIODevice>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,9 @@ public:
     using FolderSource = std::function<QString()>;
     Outcome run(const FolderSource& folder, SaveMethod method, const bool& stopRequested);
 
+    // Rows whose message could not be read back, each told in an error report and skipped.
+    qint32 skipped() const { return skipped_; }
+
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
 
@@ -89,10 +93,15 @@ private:
     void reportFileFailure(const QIODevice& device);
     // Position i of the walk is still a row of the list (another command may empty it meanwhile).
     bool rowExists(int position) const;
+    // Whether row i was checked when the run started: check marks changed during the run's
+    // yields do not change what it saves.
+    bool checkedAtStart(int position) const;
 
     const MessageListModel& list_;
     const RecordStore& records_;
     Guard& guard_;
     QPointer<QWidget> window_;
     QString currentPath_;
+    QList<bool> checkedAtStart_; // by position - 1
+    qint32 skipped_ = 0;
 };
