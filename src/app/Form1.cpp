@@ -205,6 +205,8 @@ void Form1::buildControls() {
     scrollArea_->setFrameShape(QFrame::NoFrame);
     scrollArea_->setWidgetResizable(true);
     scrollArea_->setWidget(content);
+    // The scroll area only holds the controls: Tab never stops on it, where no frame would show.
+    scrollArea_->setFocusPolicy(Qt::NoFocus);
     // The window's colours (the skin's too) show through.
     scrollArea_->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -235,6 +237,10 @@ void Form1::showEvent(QShowEvent* event) {
         shownBefore_ = true;
         sizeToDesign();
         CentreWindow(this);
+        // The first keys typed go to the Live ID, or, when a remembered sign-in has filled the
+        // boxes, to "1. Connect".
+        const bool remembered = Check1->isChecked() && !Text1->text().isEmpty();
+        (remembered ? static_cast<QWidget*>(PushButton5) : Text1)->setFocus();
     }
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, [this] {
@@ -320,6 +326,11 @@ MailImap& Form1::mailComponent() {
 
 MessageListModel& Form1::ownedList() {
     return ListView1->list();
+}
+
+void Form1::setProgressText(const QString& text) {
+    ProgressBar1->setStatusText(text, StatusLine::Pace::Progress);
+    emit statusTextChanged(text);
 }
 
 void Form1::setStatusText(const QString& text) {

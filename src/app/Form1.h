@@ -126,6 +126,8 @@ public:
 
     // The one-line text shown on the progress bar.
     void setStatusText(const QString& text) override;
+    // A text of a run's progress: screen readers hear it at a pace, not at every change.
+    void setProgressText(const QString& text);
     QString statusText() const;
 
     // Pointer codes of this window (default, hourglass, the custom hand).

@@ -97,10 +97,19 @@ void Form1::PushButton7_Click() {
     else if (guard.test(140, [&] { return Option2->isChecked(); }))
         method = SaveMethod::OneFile;
     Download download(list, messageRecords(), guard, this);
+    download.progress = [this](qint32 number, qint32 total) {
+        ProgressBar1->setMaximum(total);
+        ProgressBar1->setValue(number);
+        setProgressText(QStringLiteral("Saving %1 of %2").arg(number).arg(total));
+    };
     const Download::Outcome outcome =
         download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
 
-    guard(156, [&] { setMousePointer(MousePointer::Default); });
+    guard(156, [&] {
+        setMousePointer(MousePointer::Default);
+        setStatusText(QStringLiteral("Progress Bar"));
+        ProgressBar1->setValue(0);
+    });
     // A failed run has told its reason already; it never ends in "Done.", nor does a walk whose
     // list was emptied under it.
     if (outcome == Download::Outcome::Cut)

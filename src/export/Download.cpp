@@ -36,6 +36,8 @@ Download::Outcome Download::run(const FolderSource& folder, SaveMethod method,
     checkedAtStart_.clear();
     for (qint32 i = 1; i <= list_.count(); ++i)
         checkedAtStart_.append(list_.isChecked(i));
+    checkedCount_ = qint32(checkedAtStart_.count(true));
+    reached_ = 0;
     if (!folderUsable(folder()))
         return Outcome::Failed;
     return method == SaveMethod::SeparateFiles ? separateFiles(folder, stopRequested)
@@ -55,6 +57,7 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             return Outcome::Cut;
         if (!guard_.test(128, [&] { return checkedAtStart(i); }))
             continue;
+        tellProgress();
         std::optional<MessageRecord> record;
         QString name;
         guard_(130, [&] {
@@ -92,6 +95,7 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         }
         if (!guard_.test(150, [&] { return checkedAtStart(i); }))
             continue;
+        tellProgress();
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.messageToSave(i); });
         if (!record)
@@ -172,6 +176,12 @@ bool Download::save(const QString& folder, const QString& fileName, const QByteA
 
 bool Download::rowExists(int position) const {
     return position <= list_.count();
+}
+
+void Download::tellProgress() {
+    ++reached_;
+    if (progress)
+        progress(reached_, checkedCount_);
 }
 
 bool Download::checkedAtStart(int position) const {

@@ -49,6 +49,9 @@ public:
 
     // Lets pending window input run; once before every row.
     std::function<void()> yield;
+    // Told before each checked row is saved: its number among the rows checked when the run
+    // started, and how many those are.
+    std::function<void(qint32 number, qint32 total)> progress;
     DeviceFactory openDevice;
 
     // The output folder is read each time a file is opened, and stopRequested before every row: a
@@ -102,6 +105,10 @@ private:
     Guard& guard_;
     QPointer<QWidget> window_;
     QString currentPath_;
+    void tellProgress();
+
     QList<bool> checkedAtStart_; // by position - 1
+    qint32 checkedCount_ = 0;
+    qint32 reached_ = 0; // checked rows the walk has come to
     qint32 skipped_ = 0;
 };
