@@ -249,6 +249,20 @@ void Form1::showEvent(QShowEvent* event) {
     });
 }
 
+// A window manager frames the window after it is shown; once the frame is known the window is
+// fitted again with it, so that the title bar stays on the screen.
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (shownBefore_ && !fittedToFrame_ && FrameKnown(this)) {
+        fittedToFrame_ = true;
+        // The title bar assumed before may have been taller than the real one.
+        if (const QScreen* shown = screen())
+            FitToArea(this, shown->availableGeometry(),
+                      scrollArea_->widget()->sizeHint() +
+                          QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
+    }
+}
+
 // Names a person would say for the controls whose caption does not say it already.
 void Form1::nameForScreenReaders() {
     Text1->setAccessibleName(QStringLiteral("Live ID"));

@@ -208,6 +208,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
@@ -231,6 +232,7 @@ private:
     PointerControl* pointer_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
+    bool fittedToFrame_ = false;
     // Form_Load is filling the password box before "Remember me" is restored: that change must
     // not store an empty password over the remembered one.
     bool restoring_ = false;
