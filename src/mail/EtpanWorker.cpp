@@ -141,17 +141,67 @@ void EtpanWorker::beginCall(quint64 callId) {
     lastPercent_ = -1;
     callStartMs_ = nowMs();
     cancelled_ = false;
+    oversizedBytes_ = 0;
+    refusedForSize_ = 0;
     lastError_.clear();
 }
 
 // Called in any thread.
 void EtpanWorker::cancel() {
-    std::lock_guard lock(streamMutex_);
     cancelled_ = true;
+    cutStream();
+}
+
+// Called in any thread: the read or write in progress fails, and every one after it.
+void EtpanWorker::cutStream() {
+    std::lock_guard lock(streamMutex_);
     if (stream_)
         mailstream_cancel(stream_);
     if (fd_ >= 0)
         shutdown(fd_, SHUT_RDWR);
+}
+
+// Called in the worker thread, by libetpan, when the first bytes of a literal larger than the
+// limit arrive: the stream is cut, so the read fails before the literal is read.
+void EtpanWorker::refuseOversized(quint64 announced) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (oversizedBytes_ != 0)
+        return;
+    oversizedBytes_ = announced;
+    refusedForSize_ = literalMessageNumber();
+    cutStream();
+}
+
+// Called in the worker thread, while a literal is read. libetpan keeps the response read so far,
+// up to the literal's announcement, in the stream buffer: the message number is that of its last
+// "* n FETCH" line. 0 when there is none.
+quint32 EtpanWorker::literalMessageNumber() const {
+    const MMAPString* buffer = imap_ ? imap_->imap_stream_buffer : nullptr;
+    if (!buffer || !buffer->str)
+        return 0;
+    const QByteArray response = QByteArray::fromRawData(buffer->str, qsizetype(buffer->len));
+    for (qsizetype from = response.size(); from >= 0;) {
+        const qsizetype at = response.lastIndexOf("* ", from);
+        if (at < 0)
+            return 0;
+        from = at - 1;
+        if (at > 0 && response[at - 1] != '\n')
+            continue;
+        const QList<QByteArray> words = response.mid(at + 2, 32).split(' ');
+        bool ok = false;
+        const quint32 number = words.value(0).toUInt(&ok);
+        if (ok && words.value(1).toUpper() == "FETCH")
+            return number;
+    }
+    return 0;
+}
+
+// Called in the worker thread. What follows "FETCH n" for a message refused for its size.
+QString EtpanWorker::oversizedReason() const {
+    return QStringLiteral(" failed: the message is larger than %1 MB (the server announced %2 "
+                          "bytes) and was not read")
+        .arg(messageSizeLimit / (1024 * 1024))
+        .arg(oversizedBytes_);
 }
 
 // Called in the worker thread.
@@ -564,6 +614,8 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     mailimap_set_free(set);
     if (r != MAILIMAP_NO_ERROR) {
         fail(operation, r);
+        if (oversizedBytes_ != 0)
+            lastError_ = QStringLiteral("FETCH %1").arg(sequenceNumber) + oversizedReason();
         if (imap_ && throttleBackoffMs(serverText()))
             giveUpThrottled(operation);
         return std::nullopt;
@@ -661,6 +713,14 @@ bool EtpanWorker::logout() {
 // Called in the worker thread, by libetpan, while a literal arrives.
 void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
+    if (maximum > messageSizeLimit) {
+        try {
+            self->refuseOversized(maximum);
+        } catch (...) {
+            self->cutStream(); // out of memory: the literal is not read either way
+        }
+        return;
+    }
     if (maximum == 0 || !self->progress_)
         return;
     const int percent = int(qMin<size_t>(100, current * 100 / maximum));
