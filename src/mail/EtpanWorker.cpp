@@ -161,39 +161,15 @@ void EtpanWorker::cutStream() {
         shutdown(fd_, SHUT_RDWR);
 }
 
-// Called in the worker thread, by libetpan, when the first bytes of a literal larger than the
-// limit arrive: the stream is cut, so the read fails before the literal is read.
-void EtpanWorker::refuseOversized(quint64 announced) {
+// Called in the worker thread, by libetpan, as the announcement of a literal larger than the limit
+// arrives: the stream is cut, so the read of the literal fails before its bytes fill the memory.
+void EtpanWorker::refuseOversized() {
     Q_ASSERT(QThread::currentThread() == thread());
     if (oversizedBytes_ != 0)
         return;
-    oversizedBytes_ = announced;
-    refusedForSize_ = literalMessageNumber();
+    oversizedBytes_ = literalWatch_.announced();
+    refusedForSize_ = literalWatch_.fetchNumber();
     cutStream();
-}
-
-// Called in the worker thread, while a literal is read. libetpan keeps the response read so far,
-// up to the literal's announcement, in the stream buffer: the message number is that of its last
-// "* n FETCH" line. 0 when there is none.
-quint32 EtpanWorker::literalMessageNumber() const {
-    const MMAPString* buffer = imap_ ? imap_->imap_stream_buffer : nullptr;
-    if (!buffer || !buffer->str)
-        return 0;
-    const QByteArray response = QByteArray::fromRawData(buffer->str, qsizetype(buffer->len));
-    for (qsizetype from = response.size(); from >= 0;) {
-        const qsizetype at = response.lastIndexOf("* ", from);
-        if (at < 0)
-            return 0;
-        from = at - 1;
-        if (at > 0 && response[at - 1] != '\n')
-            continue;
-        const QList<QByteArray> words = response.mid(at + 2, 32).split(' ');
-        bool ok = false;
-        const quint32 number = words.value(0).toUInt(&ok);
-        if (ok && words.value(1).toUpper() == "FETCH")
-            return number;
-    }
-    return 0;
 }
 
 // Called in the worker thread. What follows "FETCH n" for a message refused for its size.
@@ -297,6 +273,7 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
     }
 
     receivedTail_.clear();
+    literalWatch_.reset();
     imap_ = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap_, networkTimeout.count());
     mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);
@@ -354,7 +331,13 @@ bool EtpanWorker::fail(const QString& operation, int code) {
     case MAILIMAP_ERROR_SSL: {
         const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
         const QString bye = byeText();
-        if (!cancelled_ && !bye.isEmpty()) {
+        if (oversizedBytes_ != 0) {
+            lastError_ = QStringLiteral("%1 failed: the server announced %2 bytes at once, more "
+                                        "than the %3 MB that are read")
+                             .arg(operation)
+                             .arg(oversizedBytes_)
+                             .arg(messageSizeLimit / (1024 * 1024));
+        } else if (!cancelled_ && !bye.isEmpty()) {
             lastError_ =
                 QStringLiteral("%1 failed, the server ended the session: %2").arg(operation, bye);
         } else {
@@ -713,14 +696,6 @@ bool EtpanWorker::logout() {
 // Called in the worker thread, by libetpan, while a literal arrives.
 void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
-    if (maximum > messageSizeLimit) {
-        try {
-            self->refuseOversized(maximum);
-        } catch (...) {
-            self->cutStream(); // out of memory: the literal is not read either way
-        }
-        return;
-    }
     if (maximum == 0 || !self->progress_)
         return;
     const int percent = int(qMin<size_t>(100, current * 100 / maximum));
@@ -730,15 +705,17 @@ void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) 
     self->progress_(self->callId_, percent);
 }
 
-// Called in the worker thread, by libetpan. Keeps what the server sends while a raw command
-// runs, and the last bytes it sent; what is sent (the password or token among it) is never looked
-// at.
+// Called in the worker thread, by libetpan. Watches what the server sends for a literal too large
+// to read, keeps it while a raw command runs, and keeps the last bytes it sent; what is sent (the
+// password or token among it) is never looked at.
 void EtpanWorker::onLog(mailimap*, int type, const char* data, size_t size,
                         void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
     if (type != MAILSTREAM_LOG_TYPE_DATA_RECEIVED || !data)
         return;
     try {
+        if (self->literalWatch_.feed(data, qsizetype(size)))
+            self->refuseOversized();
         if (self->capturing_)
             self->captured_.append(data, qsizetype(size));
         // Kept in place: this runs for every chunk of every message, and allocates nothing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/LiteralWatch.h"
 #include "mail/MailImap.h"
 
 #include <QByteArray>
@@ -38,8 +39,9 @@ public:
     // Receives (call id, percent) on the worker thread while a literal arrives.
     using ProgressSink = std::function<void(quint64, int)>;
 
-    // The largest message read. A message announced larger is not read: its connection is given
-    // up as soon as the announcement arrives, before the bytes fill the memory.
+    // The largest message read, and any other literal. One announced larger is not read: its
+    // connection is given up as soon as the announcement arrives, before the bytes fill the
+    // memory.
     static constexpr quint64 messageSizeLimit = 512ULL * 1024 * 1024;
 
     explicit EtpanWorker(ProgressSink progress);
@@ -83,8 +85,7 @@ private:
 
     bool requireConnection(const char* operation);
     void cutStream();
-    void refuseOversized(quint64 announced);
-    quint32 literalMessageNumber() const;
+    void refuseOversized();
     QString oversizedReason() const;
     QString settleOversized(FetchAheadBuffer& buffer);
     bool fail(const QString& operation, int code);
@@ -112,6 +113,7 @@ private:
     _mailstream* stream_ = nullptr;
     int fd_ = -1;
     bool countImpossible_ = false;
+    LiteralWatch literalWatch_{messageSizeLimit};
     quint64 oversizedBytes_ = 0; // the size announced for a message refused in this request
     std::atomic<quint32> refusedForSize_{0};
 

@@ -104,11 +104,6 @@ void clsMailIMAP::ShowLoginFailure(const QString& detail) {
 // take a sign-in in the browser, does not count.
 bool clsMailIMAP::OpenConnection(MailImap& component) {
     timedOut_ = false;
-    if (!ServerProblem.isEmpty()) {
-        lastResult = 0;
-        ShowLoginFailure(ServerProblem);
-        return false;
-    }
     connectDeadline_.setRemainingTime(connectDeadline);
     lastResult = component.Connect(IMAPServer);
     if (lastResult != 1) {
@@ -130,6 +125,12 @@ bool clsMailIMAP::Connect() {
     component.setSSL(SSL);
     component.setPort(PORT);
     lastSignIn.reset();
+    // Before a token is asked for, which may open the browser.
+    if (!ServerProblem.isEmpty()) {
+        lastResult = 0;
+        ShowLoginFailure(ServerProblem);
+        return false;
+    }
     if (AuthMethod == AuthMode::OAuth2)
         return SignInWithToken(component, TokenNeed::Current);
     return SignInWithPassword(component);
