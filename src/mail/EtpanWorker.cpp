@@ -597,8 +597,11 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     mailimap_set_free(set);
     if (r != MAILIMAP_NO_ERROR) {
         fail(operation, r);
-        if (oversizedBytes_ != 0)
+        if (oversizedBytes_ != 0) {
             lastError_ = QStringLiteral("FETCH %1").arg(sequenceNumber) + oversizedReason();
+            if (refusedForSize_ == 0) // the answer named no message: it can only be this one
+                refusedForSize_ = sequenceNumber;
+        }
         if (imap_ && throttleBackoffMs(serverText()))
             giveUpThrottled(operation);
         return std::nullopt;
