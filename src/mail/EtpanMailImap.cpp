@@ -11,10 +11,13 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 constexpr int abortPollMs = 50;
-// How long a message fetched ahead may still take to arrive after an abort.
-constexpr qint64 abortGraceMs = 2000;
+// How long a message fetched ahead may still take to arrive after an abort: short enough that a
+// Stop shows its end within a second even when the message never comes.
+constexpr qint64 abortGraceMs = 300;
 
 } // namespace
 
@@ -138,7 +141,18 @@ qint32 EtpanMailImap::MessageCount() {
     return call<qint32>([](EtpanWorker& w) { return w.exists(); });
 }
 
-std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, qint32) {
+std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, qint32 flags) {
+    std::unique_ptr<EmailObject> email = fetchOne(sequenceNumber, flags);
+    const quint32 refused = email ? 0 : worker_->refusedForSize();
+    refusedForSize_ = refused <= quint32(std::numeric_limits<qint32>::max()) ? qint32(refused) : 0;
+    return email;
+}
+
+qint32 EtpanMailImap::MessageRefusedForSize() const {
+    return refusedForSize_;
+}
+
+std::unique_ptr<EmailObject> EtpanMailImap::fetchOne(qint32 sequenceNumber, qint32) {
     if (sequenceNumber < 1) {
         lastError_ = QStringLiteral("FETCH %1 failed: no such message").arg(sequenceNumber);
         return nullptr;

@@ -86,6 +86,10 @@ public:
         Q_UNUSED(first);
         Q_UNUSED(last);
     }
+    // After a fetch that failed: the number of a message the component would not read, since the
+    // server announced it larger than the component reads, and for which it gave up its
+    // connection; the messages after it can be fetched on a new one. 0 after any other failure.
+    virtual qint32 MessageRefusedForSize() const { return 0; }
     // Folder names for display; no list on failure.
     virtual std::optional<QStringList> ListMailboxes(const QString& reference,
                                                      const QString& pattern) = 0;
