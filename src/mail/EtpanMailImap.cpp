@@ -16,6 +16,13 @@ constexpr int abortPollMs = 50;
 // How long a message fetched ahead may still take to arrive after an abort.
 constexpr qint64 abortGraceMs = 2000;
 
+// A fetched message's last-error text, which the error log records: what its reading had to guess.
+QString readingNote(quint32 number, const EmailObject& email) {
+    return email.ReadingNote.isEmpty()
+               ? QString()
+               : QStringLiteral("FETCH %1: %2").arg(number).arg(email.ReadingNote);
+}
+
 } // namespace
 
 struct EtpanMailImap::Pending {
@@ -150,8 +157,10 @@ std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, 
         [number](EtpanWorker& w) { return w.fetch(number); });
     if (!fetched)
         return nullptr;
-    return std::make_unique<EmailObject>(
-        parseEmail(std::move(fetched->raw), fetched->internalDate));
+    auto email =
+        std::make_unique<EmailObject>(parseEmail(std::move(fetched->raw), fetched->internalDate));
+    lastError_ = readingNote(number, *email);
+    return email;
 }
 
 void EtpanMailImap::setFetchWindow(qint32 first, qint32 last) {
@@ -234,7 +243,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         lastError_ = outcome->error;
         return nullptr;
     }
-    lastError_.clear();
+    lastError_ = readingNote(n, *outcome->email);
     emit PercentDone(100);
     return std::make_unique<EmailObject>(std::move(*outcome->email));
 }
