@@ -62,7 +62,7 @@ QByteArray decodeBase64Body(QByteArrayView text) {
         const QByteArrayView line = text.sliced(lineStart, lineEnd - lineStart).trimmed();
         const auto foreign = std::count_if(line.begin(), line.end(),
                                            [](char c) { return !inBase64Alphabet(c) && c != '='; });
-        if (started && (line.isEmpty() || foreign > 1))
+        if (foreign > 1 || (started && line.isEmpty()))
             break;
         started = started || !line.isEmpty();
         lineStart = end = lineEnd;
