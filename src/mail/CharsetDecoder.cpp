@@ -280,8 +280,11 @@ QString decodeUndeclared(QByteArrayView bytes) {
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     QByteArray iconvName;
     const Reading reading = readingOf(charset, iconvName);
-    if (reading.utf8 && !isUtf8(bytes))
+    if (reading.utf8) {
+        if (isUtf8(bytes))
+            return readable(QString::fromUtf8(bytes));
         return repairedOrWindows1252(bytes, countUtf8(bytes).sequences > 0);
+    }
     if (!reading.iconvName)
         return decodeUndeclared(bytes);
     QByteArray utf8;
