@@ -19,6 +19,13 @@ constexpr int abortPollMs = 50;
 // Stop shows its end within a second even when the message never comes.
 constexpr qint64 abortGraceMs = 300;
 
+// A fetched message's last-error text, which the error log records: what its reading had to guess.
+QString readingNote(quint32 number, const EmailObject& email) {
+    return email.ReadingNote.isEmpty()
+               ? QString()
+               : QStringLiteral("FETCH %1: %2").arg(number).arg(email.ReadingNote);
+}
+
 } // namespace
 
 struct EtpanMailImap::Pending {
@@ -164,8 +171,10 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchOne(qint32 sequenceNumber, qint
         [number](EtpanWorker& w) { return w.fetch(number); });
     if (!fetched)
         return nullptr;
-    return std::make_unique<EmailObject>(
-        parseEmail(std::move(fetched->raw), fetched->internalDate));
+    auto email =
+        std::make_unique<EmailObject>(parseEmail(std::move(fetched->raw), fetched->internalDate));
+    lastError_ = readingNote(number, *email);
+    return email;
 }
 
 void EtpanMailImap::setFetchWindow(qint32 first, qint32 last) {
@@ -248,7 +257,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         lastError_ = outcome->error;
         return nullptr;
     }
-    lastError_.clear();
+    lastError_ = readingNote(n, *outcome->email);
     emit PercentDone(100);
     return std::make_unique<EmailObject>(std::move(*outcome->email));
 }

@@ -17,6 +17,7 @@ struct EmailObject {
     QString PlainTextBody; // CR LF line ends
     QString HTMLTextBody;  // CR LF line ends
     QDateTime Date;        // the Date header, or the server's internal date when it is unreadable
+    QString ReadingNote;   // what had to stand in for what the message lacks ("" when nothing)
 };
 
 // One folder of a LIST answer: its name for display, the separator of its hierarchy ('\0' when it
