@@ -389,6 +389,9 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Running commands stop at their next check; every setting is already stored.
     StopDownloadRequested = true;
     abortRetrievals();
+    closing_ = true;
+    if (signIn_)
+        signIn_->cancel();
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window != this && window->isVisible())
