@@ -43,6 +43,7 @@ BrowserSignInBox::BrowserSignInBox(const QUrl& address, QWidget* parent)
     note_ = new QLabel;
     note_->setObjectName(QStringLiteral("note"));
     note_->setWordWrap(true);
+    note_->hide();
 
     copy_ = button(QStringLiteral("Copy address"), "copy");
     openAgain_ = button(QStringLiteral("Open again"), "openAgain");
@@ -66,11 +67,16 @@ BrowserSignInBox::BrowserSignInBox(const QUrl& address, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
+    layout->addSpacing(layout->spacing());
     layout->addWidget(noBrowser);
     layout->addLayout(addressRow);
     layout->addWidget(note_);
+    layout->addSpacing(layout->spacing());
     layout->addLayout(buttons);
-    resize(sizeHint().expandedTo(QSize(560, 0)));
+    // Wide enough for the start of the address, and just as high as the wrapped text needs.
+    const int width = qMax(sizeHint().width(), 560);
+    resize(width,
+           layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : sizeHint().height());
 }
 
 QString BrowserSignInBox::note() const {
@@ -78,9 +84,9 @@ QString BrowserSignInBox::note() const {
 }
 
 void BrowserSignInBox::pageOpenedAgain(bool opened) {
-    note_->setText(opened ? QStringLiteral("The browser was asked to show the page again.")
-                          : QStringLiteral("The browser could not be opened. Copy the address "
-                                           "into a browser, or use a code instead."));
+    showNote(opened ? QStringLiteral("The browser was asked to show the page again.")
+                    : QStringLiteral("The browser could not be opened. Copy the address into a "
+                                     "browser, or use a code instead."));
 }
 
 void BrowserSignInBox::reject() {
@@ -90,5 +96,10 @@ void BrowserSignInBox::reject() {
 
 void BrowserSignInBox::copyAddress() {
     QGuiApplication::clipboard()->setText(addressText_->text());
-    note_->setText(QStringLiteral("The address is copied."));
+    showNote(QStringLiteral("The address is copied."));
+}
+
+void BrowserSignInBox::showNote(const QString& text) {
+    note_->setText(text);
+    note_->show();
 }

@@ -35,6 +35,7 @@ signals:
 
 private:
     void copyAddress();
+    void showNote(const QString& text);
 
     QUrl address_;
     QLineEdit* addressText_ = nullptr;
