@@ -85,13 +85,13 @@ std::uint32_t TestStartAndClose::start(const QStringList& settings) {
         return 0;
 
     QList<std::uint32_t> windows;
-    QTest::qWaitFor(
+    const bool shown = QTest::qWaitFor(
         [&] {
             return !(windows = x.windows(program.processId(), QStringLiteral("Quentaril")))
                         .isEmpty();
         },
         10000);
-    return windows.size() == 1 ? windows.first() : 0;
+    return shown && windows.size() == 1 ? windows.first() : 0;
 }
 
 void TestStartAndClose::closeAndExpectTheEnd(std::uint32_t window, int limitMs) {
