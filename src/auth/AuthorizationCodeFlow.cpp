@@ -62,8 +62,12 @@ void AuthorizationCodeFlow::cancel() {
     finish(OAuthResult::failure(OAuthError::Cancelled));
 }
 
+// The user gets the whole time again from the moment the page opens anew.
 bool AuthorizationCodeFlow::openAgain() {
-    return running_ && !reply_ && opener_(address_);
+    if (!running_ || reply_ || !opener_(address_))
+        return false;
+    timer_.start(timeout_);
+    return true;
 }
 
 void AuthorizationCodeFlow::redirected(const QUrlQuery& query) {

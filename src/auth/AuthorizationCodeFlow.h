@@ -39,8 +39,8 @@ public:
     // loginHint (the user name) fills in the page's account field.
     void start(const QString& loginHint);
     void cancel();
-    // Asks the browser once more to show the sign-in page, while the flow waits for it; false
-    // when it could not (or the flow no longer waits for the page).
+    // Asks the browser once more to show the sign-in page, while the flow waits for it, and starts
+    // the time allowed anew; false when it could not (or the flow no longer waits for the page).
     bool openAgain();
 
 signals:
