@@ -235,6 +235,7 @@ void Form1::sizeToDesign() {
 void Form1::showEvent(QShowEvent* event) {
     if (!event->spontaneous() && !shownBefore_) {
         shownBefore_ = true;
+        shownAt_.start();
         sizeToDesign();
         CentreWindow(this);
         // The first keys typed go to the Live ID, or, when a remembered sign-in has filled the
@@ -244,23 +245,41 @@ void Form1::showEvent(QShowEvent* event) {
     }
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, [this] {
-        if (const QScreen* shown = screen())
-            FitToArea(this, shown->availableGeometry());
+        if (!FrameKnown(this)) {
+            if (const QScreen* shown = screen())
+                FitToArea(this, shown->availableGeometry());
+        } else {
+            fitWithFrame();
+        }
     });
 }
 
-// A window manager frames the window after it is shown; once the frame is known the window is
-// fitted again with it, so that the title bar stays on the screen.
+// A window manager frames the window after it is shown, and may place it as it likes: until the
+// window has settled inside the screen with its frame, it is fitted again with the real frame, so
+// that the title bar stays on the screen. Later moves are the user's.
 void Form1::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (shownBefore_ && !fittedToFrame_ && FrameKnown(this)) {
-        fittedToFrame_ = true;
-        // The title bar assumed before may have been taller than the real one.
-        if (const QScreen* shown = screen())
-            FitToArea(this, shown->availableGeometry(),
-                      scrollArea_->widget()->sizeHint() +
-                          QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
-    }
+    fitWithFrame();
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitWithFrame();
+}
+
+void Form1::fitWithFrame() {
+    constexpr qint64 settling = 3000;
+    const QScreen* shown = screen();
+    if (!shown || !shownAt_.isValid() || shownAt_.elapsed() > settling || !FrameKnown(this))
+        return;
+    const QRect area = shown->availableGeometry();
+    if (area.contains(frameGeometry()) && fittedToFrame_)
+        return;
+    fittedToFrame_ = true;
+    // The title bar assumed before may have been taller than the real one.
+    FitToArea(this, area,
+              scrollArea_->widget()->sizeHint() +
+                  QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
 }
 
 // Names a person would say for the controls whose caption does not say it already.
@@ -419,6 +438,9 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Running commands stop at their next check; every setting is already stored.
     StopDownloadRequested = true;
     abortRetrievals();
+    closing_ = true;
+    if (signIn_)
+        signIn_->cancel();
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window != this && window->isVisible())

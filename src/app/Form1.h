@@ -6,6 +6,7 @@
 #include "list/ListOwner.h"
 #include "mail/AccessTokenSource.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+class BrowserSignInBox;
 class DeviceCodeBox;
 class MailImap;
 class MessageListView;
@@ -118,10 +120,12 @@ public:
     QString liveId() const;
     // OAuth2 sign-in (AuthMethod=oauth2): the window's one sign-in and keyring store, made on first
     // use from the stored settings; prepareSignIn, when set, adjusts the sign-in then (tests give
-    // it a simulated browser). deviceCodeBox() is the box of a device-code sign-in while it waits.
+    // it a simulated browser). browserSignInBox() and deviceCodeBox() are the boxes of a browser
+    // and of a device-code sign-in while it waits.
     static bool usesOAuth2();
     auth::SignIn& signIn();
     std::function<void(auth::SignIn&)> prepareSignIn;
+    BrowserSignInBox* browserSignInBox() const;
     DeviceCodeBox* deviceCodeBox() const;
 
     // The one-line text shown on the progress bar.
@@ -209,6 +213,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildControls();
@@ -221,8 +226,9 @@ private:
     // ID it shows the box that says so instead.
     bool connectSession(clsMailIMAP& session);
     AccessTokenSource tokenSource(const QString& user);
+    void showBrowserSignIn(const QUrl& address);
     void showDeviceCode(const QString& userCode, const QUrl& address);
-    void closeDeviceCodeBox();
+    void closeSignInBoxes();
     void applyAuthMethod();
     // Forgets the user's sign-in: the keyring's copy only, or (signing out) the session's too.
     void forgetSignIn(bool signOut);
@@ -233,13 +239,18 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
     bool fittedToFrame_ = false;
+    QElapsedTimer shownAt_;
+    void fitWithFrame();
     // Form_Load is filling the password box before "Remember me" is restored: that change must
     // not store an empty password over the remembered one.
     bool restoring_ = false;
     std::unique_ptr<auth::TokenStore> tokenStore_;
     std::unique_ptr<auth::SignIn> signIn_;
+    QPointer<BrowserSignInBox> browserBox_;
     QPointer<DeviceCodeBox> deviceCodeBox_;
     bool signInInteractive_ = false;
     bool downloadRunning_ = false;
+    // The window was closed: a sign-in still waiting ends, and one that ends now gives no token.
+    bool closing_ = false;
     QString keyringNotice_;
 };

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
 #include "auth/OAuthSettings.h"
 #include "auth/SignIn.h"
@@ -10,11 +11,14 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 // OAuth2 sign-in of the window (AuthMethod=oauth2): Connect may open the sign-in page, the
 // retrieval runs only reuse or refresh its tokens; "Remember me" decides whether the refresh token
-// is kept in the keyring.
+// is kept in the keyring. While a sign-in waits, a box says where it goes on (the browser, or a
+// code to enter elsewhere) and lets the user cancel it; a cancelled sign-in is no failed login.
 
 namespace {
 
@@ -43,6 +47,7 @@ auth::SignIn& Form1::signIn() {
         connect(tokenStore_.get(), &auth::TokenStore::keyringMissing, this,
                 [this] { keyringNotice_ = noKeyring; });
         signIn_ = std::make_unique<auth::SignIn>(auth::OAuthSettings::current(), *tokenStore_);
+        connect(signIn_.get(), &auth::SignIn::browserPageOpened, this, &Form1::showBrowserSignIn);
         connect(signIn_.get(), &auth::SignIn::deviceCodeReady, this, &Form1::showDeviceCode);
         if (prepareSignIn)
             prepareSignIn(*signIn_);
@@ -56,30 +61,61 @@ bool Form1::connectSession(clsMailIMAP& session) {
         return false;
     }
     const QScopedValueRollback<bool> interactive(signInInteractive_, true);
+    if (session.AuthMethod != AuthMode::OAuth2)
+        return session.Connect();
+    // One sign-in at a time: a second click would find the session of the first.
+    PushButton5->setEnabled(false);
+    const auto enable = qScopeGuard([button = QPointer<QPushButton>(PushButton5)] {
+        if (button)
+            button->setEnabled(true);
+    });
     return session.Connect();
 }
 
 AccessTokenSource Form1::tokenSource(const QString& user) {
     const QPointer<Form1> window(this);
     AccessTokenSource source = oauthTokenSource(signIn(), user, [window] {
-        if (!window)
+        if (!window || window->closing_)
             return auth::Interaction::Forbidden;
         window->signIn().setRemember(window->Check1->isChecked());
         return window->signInInteractive_ ? auth::Interaction::Allowed
                                           : auth::Interaction::Forbidden;
     });
-    return [window, source](TokenNeed need) {
+    return [window, source](TokenNeed need) -> AccessToken {
         AccessToken token = source(need);
-        if (window)
-            window->closeDeviceCodeBox();
+        if (!window)
+            return token;
+        window->closeSignInBoxes();
+        if (window->closing_)
+            return AccessToken{QString(), QStringLiteral("the sign-in ended with its window"),
+                               true};
         return token;
     };
+}
+
+void Form1::showBrowserSignIn(const QUrl& address) {
+    closeSignInBoxes();
+    browserBox_ = new BrowserSignInBox(address, this);
+    BrowserSignInBox* box = browserBox_;
+    connect(box, &BrowserSignInBox::cancelled, signIn_.get(), &auth::SignIn::cancel);
+    connect(box, &BrowserSignInBox::openAgainRequested, this,
+            [this, box] { box->pageOpenedAgain(signIn_->openPageAgain()); });
+    // The box goes at once; the code box follows when the service has given a code.
+    connect(box, &BrowserSignInBox::codeRequested, this, [this] {
+        closeSignInBoxes();
+        signIn_->useCodeInstead();
+    });
+    box->show();
+}
+
+BrowserSignInBox* Form1::browserSignInBox() const {
+    return browserBox_;
 }
 
 // The service's own message says the same as the box, in its words: the box shows only the code
 // and the address, large enough to copy from across the room.
 void Form1::showDeviceCode(const QString& userCode, const QUrl& address) {
-    closeDeviceCodeBox();
+    closeSignInBoxes();
     deviceCodeBox_ = new DeviceCodeBox(userCode, address, this);
     connect(deviceCodeBox_, &DeviceCodeBox::cancelled, signIn_.get(), &auth::SignIn::cancel);
     deviceCodeBox_->show();
@@ -89,12 +125,16 @@ DeviceCodeBox* Form1::deviceCodeBox() const {
     return deviceCodeBox_;
 }
 
-void Form1::closeDeviceCodeBox() {
-    if (!deviceCodeBox_)
-        return;
-    const QSignalBlocker quiet(deviceCodeBox_);
-    deviceCodeBox_->accept();
-    deviceCodeBox_->deleteLater();
+void Form1::closeSignInBoxes() {
+    for (QDialog* box :
+         {static_cast<QDialog*>(browserBox_), static_cast<QDialog*>(deviceCodeBox_)}) {
+        if (!box)
+            continue;
+        const QSignalBlocker quiet(box);
+        box->accept();
+        box->deleteLater();
+    }
+    browserBox_ = nullptr;
     deviceCodeBox_ = nullptr;
 }
 

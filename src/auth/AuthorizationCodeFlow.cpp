@@ -48,16 +48,26 @@ void AuthorizationCodeFlow::start(const QString& loginHint) {
     query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
     if (!loginHint.isEmpty())
         query.addQueryItem(QStringLiteral("login_hint"), loginHint);
-    QUrl url = settings_.authorizeUrl();
-    url.setQuery(query);
+    address_ = settings_.authorizeUrl();
+    address_.setQuery(query);
 
     timer_.start(timeout_);
-    if (!opener_(url))
+    if (!opener_(address_))
         finish(OAuthResult::failure(OAuthError::BrowserNotOpened));
+    else if (running_)
+        emit pageOpened(address_);
 }
 
 void AuthorizationCodeFlow::cancel() {
     finish(OAuthResult::failure(OAuthError::Cancelled));
+}
+
+// The user gets the whole time again from the moment the page opens anew.
+bool AuthorizationCodeFlow::openAgain() {
+    if (!running_ || reply_ || !opener_(address_))
+        return false;
+    timer_.start(timeout_);
+    return true;
 }
 
 void AuthorizationCodeFlow::redirected(const QUrlQuery& query) {

@@ -39,8 +39,13 @@ public:
     // loginHint (the user name) fills in the page's account field.
     void start(const QString& loginHint);
     void cancel();
+    // Asks the browser once more to show the sign-in page, while the flow waits for it, and starts
+    // the time allowed anew; false when it could not (or the flow no longer waits for the page).
+    bool openAgain();
 
 signals:
+    // The browser was asked to show this sign-in page and said it would.
+    void pageOpened(const QUrl& address);
     void finished(const auth::OAuthResult& result);
 
 private:
@@ -54,6 +59,7 @@ private:
     LoopbackRedirect* redirect_ = nullptr;
     QTimer timer_;
     QPointer<QNetworkReply> reply_;
+    QUrl address_;
     QString verifier_;
     bool running_ = false;
 };

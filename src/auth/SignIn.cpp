@@ -74,6 +74,17 @@ void SignIn::cancel() {
         cancelStep_();
 }
 
+bool SignIn::openPageAgain() {
+    return browserFlow_ && browserFlow_->openAgain();
+}
+
+void SignIn::useCodeInstead() {
+    if (!browserFlow_)
+        return;
+    codeInstead_ = true;
+    browserFlow_->cancel();
+}
+
 OAuthResult SignIn::refresh(const QString& refreshToken) {
     OAuthResult result;
     bool done = false;
@@ -94,20 +105,30 @@ OAuthResult SignIn::refresh(const QString& refreshToken) {
     return cancelled_ ? OAuthResult::failure(OAuthError::Cancelled) : result;
 }
 
+// A cancel that came between two steps (while the keyring was read) ends the sign-in too.
 OAuthResult SignIn::interactive(const QString& user) {
+    if (cancelled_)
+        return OAuthResult::failure(OAuthError::Cancelled);
     if (settings_.flow == InteractiveFlow::Device)
         return device();
+    codeInstead_ = false;
     const OAuthResult result = browser(user);
-    // No browser here (a remote session, a bare desktop): the code can be entered elsewhere.
-    return result.error == OAuthError::BrowserNotOpened ? device() : result;
+    // No browser here (a remote session, a bare desktop), or the user asked for a code: the code
+    // can be entered elsewhere.
+    const bool toCode = result.error == OAuthError::BrowserNotOpened ||
+                        (codeInstead_ && result.error == OAuthError::Cancelled);
+    return toCode && !cancelled_ ? device() : result;
 }
 
 OAuthResult SignIn::browser(const QString& user) {
     AuthorizationCodeFlow flow(settings_, network_);
     flow.setOpener(opener_);
     flow.setTimeout(browserTimeout_);
+    connect(&flow, &AuthorizationCodeFlow::pageOpened, this, &SignIn::browserPageOpened);
     cancelStep_ = [&flow] { flow.cancel(); };
+    browserFlow_ = &flow;
     const OAuthResult result = run(flow, [&] { flow.start(user); });
+    browserFlow_ = nullptr;
     cancelStep_ = nullptr;
     return result;
 }

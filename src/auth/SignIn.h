@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -47,8 +48,16 @@ public:
 
 public slots:
     void cancel();
+    // While the browser sign-in waits: shows its page once more (false when the browser did not
+    // open), or leaves it for a device-code sign-in.
+    bool openPageAgain();
+    void useCodeInstead();
 
 signals:
+    // The browser was asked to show the sign-in page: show its address with a way to copy it, to
+    // open it again, to use a code instead and to cancel, until accessToken() returns or a device
+    // code is ready.
+    void browserPageOpened(const QUrl& address);
     // The device-code sign-in waits for the user: show the code and the address with a Cancel
     // button until accessToken() returns.
     void deviceCodeReady(const QString& userCode, const QUrl& verificationUri,
@@ -70,7 +79,9 @@ private:
     std::chrono::seconds slowDownStep_{5};
     bool remember_ = false;
     bool cancelled_ = false;
+    bool codeInstead_ = false;
     std::function<void()> cancelStep_;
+    QPointer<AuthorizationCodeFlow> browserFlow_;
 };
 
 } // namespace auth

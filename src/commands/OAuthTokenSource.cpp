@@ -12,7 +12,7 @@ AccessTokenSource oauthTokenSource(auth::SignIn& signIn, const QString& user,
             signIn->tokenRefused(user);
         const auth::OAuthResult result = signIn->accessToken(user, interaction());
         if (!result.ok())
-            return {QString(), result.detailText()};
+            return {QString(), result.detailText(), result.error == auth::OAuthError::Cancelled};
         return {result.tokens.accessToken, QString()};
     };
 }

@@ -14,6 +14,8 @@ enum class TokenNeed {
 struct AccessToken {
     QString token; // empty when none could be had
     QString error; // then why, e.g. "the sign-in page was closed"
+    // The user ended the sign-in (or closed the window): no failure to report.
+    bool cancelled = false;
 };
 
 // Gives the access token for the session's user; called on the session's (the window's) thread,

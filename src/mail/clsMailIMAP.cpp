@@ -166,6 +166,8 @@ bool clsMailIMAP::SignInWithToken(MailImap& component, TokenNeed need) {
         const AccessToken token = TokenSource(need);
         if (token.token.isEmpty()) {
             lastResult = 0;
+            if (token.cancelled)
+                return false;
             ShowLoginFailure(
                 QStringLiteral("sign-in failed: %1")
                     .arg(token.error.isEmpty() ? QStringLiteral("no access token") : token.error));

@@ -3,6 +3,7 @@
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
 
+#include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
 #include "app/Form1.h"
 #include "auth/SignIn.h"
@@ -13,7 +14,9 @@
 #include "mail/ErrorLog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,9 +53,12 @@ private slots:
     void retrievalReusesAndRefreshes();
     void deviceCode_data();
     void deviceCode();
+    void browserBox_data();
+    void browserBox();
 
 private:
     std::unique_ptr<Form1> load(const QString& user, SimulatedBrowser& browser);
+    std::unique_ptr<Form1> load(const QString& user, std::function<bool(const QUrl&)> opener);
     int count(const QString& name) const { return idp->count(name); }
 
     std::unique_ptr<OAuthMailServers> servers;
@@ -95,10 +101,15 @@ void OAuthSignInTest::cleanup() {
 }
 
 std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user, SimulatedBrowser& browser) {
+    return load(user, browser.opener());
+}
+
+std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user,
+                                             std::function<bool(const QUrl&)> opener) {
     auto form = std::make_unique<Form1>();
     form->startupDraw = [] { return 1; };
-    form->prepareSignIn = [&browser](auth::SignIn& signIn) {
-        signIn.setOpener(browser.opener());
+    form->prepareSignIn = [opener](auth::SignIn& signIn) {
+        signIn.setOpener(opener);
         signIn.setBrowserTimeout(1500ms);
         signIn.store().setKeyringTimeout(2s);
     };
@@ -221,7 +232,7 @@ void OAuthSignInTest::deviceCode_data() {
 }
 
 // The device-code box shows the code and the address; the sign-in ends when the code is approved,
-// or Cancel ends it with the invalid-login box.
+// or Cancel ends it: the window is back at "1. Connect", with no box.
 void OAuthSignInTest::deviceCode() {
     QFETCH(bool, approve);
     SettingsStore::Save(QStringLiteral("OAuthFlow"), QStringLiteral("device"));
@@ -252,10 +263,92 @@ void OAuthSignInTest::deviceCode() {
         QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
         QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
     } else {
-        QCOMPARE(prompter->texts(), QStringList{invalidLogin});
-        QCOMPARE(prompter->boxes.first().detail,
-                 QStringLiteral("sign-in failed: the sign-in was cancelled"));
+        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
+        QVERIFY(!form->oMail);
     }
+}
+
+void OAuthSignInTest::browserBox_data() {
+    QTest::addColumn<bool>("opens");     // the browser says it shows the page
+    QTest::addColumn<QString>("action"); // what the user does in the browser box
+    QTest::addColumn<bool>("connected"); // the end: "Disconnect", else "1. Connect"
+    QTest::addColumn<int>("opened");     // how often the browser was asked
+    QTest::addColumn<bool>("codeBox");   // the device-code box came
+    QTest::newRow("no browser: a code instead") << false << QString() << true << 1 << true;
+    QTest::newRow("browser does nothing: cancel") << true << "cancel" << false << 1 << false;
+    QTest::newRow("address copied into a browser") << true << "copy" << true << 1 << false;
+    QTest::newRow("opened again") << true << "open again" << true << 2 << false;
+    QTest::newRow("a code instead") << true << "code" << true << 1 << true;
+    QTest::newRow("window closed") << true << "close" << false << 1 << false;
+}
+
+// While the browser sign-in waits, its box shows the address at once and "1. Connect" is disabled.
+// The browser here says it opens the page and shows nothing the first time; asked again, it signs
+// in. A cancelled sign-in, and one the closing window ends, show no box at all.
+void OAuthSignInTest::browserBox() {
+    QFETCH(bool, opens);
+    QFETCH(QString, action);
+    QFETCH(bool, connected);
+    QFETCH(int, opened);
+    QFETCH(bool, codeBox);
+
+    SimulatedBrowser real;
+    const std::function<bool(const QUrl&)> follow = real.opener();
+    int asked = 0;
+    auto form = load(QStringLiteral("user@example.test"), [&](const QUrl& url) {
+        ++asked;
+        return opens && (asked == 1 || follow(url));
+    });
+    bool boxShown = false;
+    bool codeShown = false;
+    connect(&form->signIn(), &auth::SignIn::browserPageOpened, this, [&](const QUrl& address) {
+        BrowserSignInBox* box = form->browserSignInBox();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->address(), address);
+        QVERIFY(!form->PushButton5->isEnabled());
+        boxShown = true;
+        QTimer::singleShot(0, this, [&, box, address] {
+            if (action == QLatin1String("cancel")) {
+                box->cancelButton()->click();
+            } else if (action == QLatin1String("copy")) {
+                box->copyButton()->click();
+                const QString copied = QGuiApplication::clipboard()->text();
+                QCOMPARE(QUrl(copied), address);
+                follow(QUrl(copied));
+            } else if (action == QLatin1String("open again")) {
+                box->openAgainButton()->click();
+                QCOMPARE(box->note(),
+                         QStringLiteral("The browser was asked to show the page again."));
+            } else if (action == QLatin1String("code")) {
+                box->useCodeButton()->click();
+                QVERIFY(!form->browserSignInBox());
+            } else if (action == QLatin1String("close")) {
+                form->close();
+                follow(address); // too late: nothing listens for the answer any more
+            }
+        });
+    });
+    connect(&form->signIn(), &auth::SignIn::deviceCodeReady, this, [&] {
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(!form->browserSignInBox());
+            DeviceCodeBox* box = form->deviceCodeBox();
+            QVERIFY(box && box->isVisible());
+            codeShown = true;
+            idp->approveDevice(box->userCode());
+        });
+    });
+
+    form->PushButton5->click();
+    QCOMPARE(boxShown, opens);
+    QCOMPARE(codeShown, codeBox);
+    QCOMPARE(asked, opened);
+    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    QCOMPARE(form->PushButton5->text(),
+             connected ? QStringLiteral("Disconnect") : QStringLiteral("1. Connect"));
+    QCOMPARE(bool(form->oMail), connected);
+    QVERIFY(form->PushButton5->isEnabled());
+    QTRY_VERIFY(!form->browserSignInBox() && !form->deviceCodeBox());
 }
 
 QTEST_MAIN(OAuthSignInTest)

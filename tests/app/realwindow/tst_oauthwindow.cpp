@@ -4,6 +4,7 @@
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
 
+#include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
 #include "app/Form1.h"
 #include "auth/SignIn.h"
@@ -28,8 +29,8 @@
 using namespace std::chrono_literals;
 
 // OAuth2 sign-in in real windows on an X server: Connect through a simulated browser, list the
-// inbox, save it; and the device-code box as the user sees it (its screenshot illustrates the
-// README).
+// inbox, save it; and the browser sign-in box and the device-code box as the user sees them (their
+// screenshots illustrate the README).
 
 namespace {
 
@@ -59,6 +60,7 @@ private slots:
     void cleanup() { answerer.clear(); }
     void connectListAndSave();
     void deviceCodeBoxAsShown();
+    void browserSignInBoxAsShown();
 
 private:
     std::unique_ptr<Form1> showWindow(SimulatedBrowser& browser);
@@ -154,6 +156,34 @@ void TestOAuthWindow::deviceCodeBoxAsShown() {
     QVERIFY(Screenshot::colourCount(shot) > 16); // not a blank grab
     QTRY_VERIFY(!window->deviceCodeBox());
     QCOMPARE(browser.opened(), 0);
+}
+
+// A browser that never shows the page: the box gives its address, and Cancel, clicked as the user
+// does, ends the sign-in with no other box.
+void TestOAuthWindow::browserSignInBoxAsShown() {
+    SettingsStore::Save(QStringLiteral("OAuthFlow"), QStringLiteral("browser"));
+    SimulatedBrowser browser(SimulatedBrowser::Behaviour::CloseThePage);
+    auto window = showWindow(browser);
+    QVERIFY(window);
+    QImage shot;
+    connect(&window->signIn(), &auth::SignIn::browserPageOpened, this, [&] {
+        QTimer::singleShot(0, this, [&] {
+            BrowserSignInBox* box = window->browserSignInBox();
+            QVERIFY(box && QTest::qWaitForWindowExposed(box));
+            QVERIFY(!window->PushButton5->isEnabled());
+            shot = Screenshot::save(screenshots, QStringLiteral("browser-sign-in.png"), {box});
+            QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+        });
+    });
+    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+
+    QVERIFY2(answerer.problems().isEmpty(), qPrintable(answerer.problems().join(u'\n')));
+    QCOMPARE(window->PushButton5->text(), QStringLiteral("1. Connect"));
+    QVERIFY(window->PushButton5->isEnabled());
+    QVERIFY(!shot.isNull());
+    QVERIFY(Screenshot::colourCount(shot) > 16);
+    QTRY_VERIFY(!window->browserSignInBox());
+    QCOMPARE(browser.opened(), 1);
 }
 
 QTEST_MAIN(TestOAuthWindow)
