@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,9 +73,12 @@ BodyStore::Span BodyStore::append(const QString& text) {
         inMemory_.push_back(text);
         return {-qint64(inMemory_.size()), text.size()};
     }
-    const Span span{end_, BodyWriter::utf8Size(text)};
-    batch_.push_back({text, span.offset, span.size});
-    end_ += span.size;
+    // A large body is not scanned here: it takes the room of its largest size.
+    const bool large = text.size() >= handOverSize;
+    const qint64 size = large ? -1 : BodyWriter::utf8Size(text);
+    const Span span{end_, large ? -BodyWriter::largestUtf8Size(text) : size};
+    batch_.push_back({text, span.offset, size});
+    end_ += large ? -span.size : size;
     batchSize_ += text.size();
     if (batchSize_ >= handOverSize)
         handOver();
@@ -106,18 +110,25 @@ QString BodyStore::read(const Span& span) const {
             throw Failure::subscriptOutOfRange();
         return inMemory_[index];
     }
-    if (descriptor_ < 0 || span.offset + span.size > end_)
+    const qint64 room = std::abs(span.size);
+    if (descriptor_ < 0 || span.offset + room > end_)
         throw Failure::subscriptOutOfRange();
     handOver();
-    if (!writer_->waitUntilWritten(span.offset + span.size)) {
+    const std::optional<qint64> written =
+        writer_->waitUntilWritten(span.offset, span.size < 0 ? -1 : span.size);
+    if (!written) {
         if (std::optional<QString> kept = writer_->keptBody(span.offset))
             return *kept;
     }
-    QByteArray bytes(static_cast<qsizetype>(span.size), Qt::Uninitialized);
+    // A body neither written nor kept was written before a failed write.
+    const qint64 size = written ? *written : span.size;
+    if (size < 0)
+        throw Failure::subscriptOutOfRange();
+    QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
     qint64 done = 0;
-    while (done < span.size) {
+    while (done < size) {
         const ssize_t n = ::pread(descriptor_, bytes.data() + done,
-                                  static_cast<std::size_t>(span.size - done), span.offset + done);
+                                  static_cast<std::size_t>(size - done), span.offset + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -16,15 +16,17 @@
 // ever updates a body in place. The file is unlinked right after it is opened, so only the open
 // descriptor keeps it: it goes away when the store is cleared or destroyed, and a crash leaves
 // nothing behind.
-// Appending costs the caller (the window's thread, once per listed message) only a scan of the
-// text for its size in UTF-8: the bodies are gathered and handed in batches to a thread of the
-// store's own (BodyWriter), which converts and writes them. Reading a body waits until it is
-// written. When the file cannot be made or written (a full disk), the bodies of the rest of the
-// listing are kept in memory instead, so none is lost, and the failure is told once.
+// Appending costs the caller (the window's thread, once per listed message) only a scan of a small
+// text for its size in UTF-8, nothing for a large one: the bodies are gathered and handed in
+// batches to a thread of the store's own (BodyWriter), which converts and writes them. Reading a
+// body waits until it is written. When the file cannot be made or written (a full disk), the bodies
+// of the rest of the listing are kept in memory instead, so none is lost, and the failure is told
+// once.
 class BodyStore {
 public:
     // Where one body lies in the file, or, for a negative offset, which body kept in memory it
-    // is; the default span is the empty body.
+    // is; the default span is the empty body. A negative size is the room left for a large body,
+    // whose size the writer measures.
     struct Span {
         qint64 offset = 0;
         qint64 size = 0;

@@ -62,17 +62,23 @@ void BodyWriter::hand(std::vector<Body>& bodies) {
     work_.notify_one();
 }
 
-bool BodyWriter::waitUntilWritten(qint64 end) {
+std::optional<qint64> BodyWriter::waitUntilWritten(qint64 offset, qint64 size) {
     std::unique_lock lock(mutex_);
-    if (writtenEnd_ < end) {
+    const auto known = [&]() -> std::optional<qint64> {
+        if (size >= 0)
+            return size;
+        const auto found = measured_.find(offset);
+        return found == measured_.end() ? std::nullopt : std::optional(found->second);
+    };
+    const auto inFile = [&] { return known() && writtenEnd_ >= offset + *known(); };
+    if (!inFile()) {
         flushWanted_ = true;
         work_.notify_one();
         // After a failed write, until every body handed over is written or kept.
-        written_.wait(lock, [&] {
-            return writtenEnd_ >= end || (failed_ && !busy_ && queue_.empty()) || stopping_;
-        });
+        written_.wait(
+            lock, [&] { return inFile() || (failed_ && !busy_ && queue_.empty()) || stopping_; });
     }
-    return writtenEnd_ >= end;
+    return inFile() ? known() : std::nullopt;
 }
 
 std::optional<QString> BodyWriter::keptBody(qint64 offset) const {
@@ -130,6 +136,14 @@ void BodyWriter::run() {
 }
 
 bool BodyWriter::write(const Body& body) {
+    if (pendingOffset_ + pending_.size() != body.offset) {
+        // Room was left for a measured body before this one: the rest of it stays a hole.
+        if (!writeOut())
+            return false;
+        std::lock_guard lock(mutex_);
+        pendingOffset_ = body.offset;
+        writtenEnd_ = body.offset;
+    }
     inPending_.push_back(body);
     const QStringView text(body.text);
     qsizetype at = 0;
@@ -144,6 +158,12 @@ bool BodyWriter::write(const Body& body) {
         at += n;
         if (pending_.size() >= writeOutSize && !writeOut())
             return false;
+    }
+    if (body.size < 0 && !stopping_) {
+        const qint64 size = pendingOffset_ + pending_.size() - body.offset;
+        inPending_.back().size = size;
+        std::lock_guard lock(mutex_);
+        measured_.emplace(body.offset, size);
     }
     return true;
 }
@@ -172,7 +192,8 @@ bool BodyWriter::writeOut() {
     pending_.truncate(0); // keeps its capacity for the next bodies
     // Every body but the one being converted is now wholly in the file.
     const bool lastDone =
-        inPending_.empty() || inPending_.back().offset + inPending_.back().size <= pendingOffset_;
+        inPending_.empty() || (inPending_.back().size >= 0 &&
+                               inPending_.back().offset + inPending_.back().size <= pendingOffset_);
     inPending_.erase(inPending_.begin(), lastDone ? inPending_.end() : inPending_.end() - 1);
     {
         std::lock_guard lock(mutex_);

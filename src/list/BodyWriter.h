@@ -12,17 +12,19 @@
 #include <vector>
 
 // The thread that turns the message bodies of the body store into UTF-8 and writes them into its
-// file, so that the window's thread does neither: it only says where each body goes, which it can
-// tell from the body's length in UTF-8 (utf8Size), and hands the bodies over in batches. A body is
-// converted a slice at a time, so a very large one needs little memory besides its text, and the
-// bytes are written out a megabyte at a time. When a write fails, every body not wholly in the
-// file, and every one handed over later, is kept in memory instead, and the failure is told once.
+// file, so that the window's thread does neither: it only says where each body goes and hands the
+// bodies over in batches. A body's place follows from its size in UTF-8 (utf8Size); a large body
+// is not measured but given room for its largest size (three bytes a character), and its size is
+// known once it is written. A body is converted a slice at a time, so a very large one needs
+// little memory besides its text, and the bytes are written out a megabyte at a time. When a write
+// fails, every body not wholly in the file, and every one handed over later, is kept in memory
+// instead, and the failure is told once.
 class BodyWriter {
 public:
     struct Body {
         QString text;
         qint64 offset = 0; // where its UTF-8 starts; each body follows the one before it
-        qint64 size = 0;   // utf8Size(text)
+        qint64 size = 0;   // utf8Size(text), or -1: to be measured while it is written
     };
 
     // Writes into descriptor (not owned), from offset 0 on.
@@ -37,9 +39,12 @@ public:
 
     // Takes the bodies out of bodies, in order, and leaves it empty with its capacity.
     void hand(std::vector<Body>& bodies);
-    // Waits until the bytes before end are in the file or a write failed; answers whether they
-    // are in the file.
-    bool waitUntilWritten(qint64 end);
+    // The most a body of text may take in UTF-8.
+    static qint64 largestUtf8Size(QStringView text) { return 3 * qint64(text.size()); }
+
+    // Waits until the body at offset, of size bytes or of a size to be measured (-1), is in the
+    // file, or a write failed; answers its size in the file, nothing when it is not there.
+    std::optional<qint64> waitUntilWritten(qint64 offset, qint64 size);
     // The body at offset, if it was kept in memory after a failed write.
     std::optional<QString> keptBody(qint64 offset) const;
     bool failed() const { return failed_; }
@@ -66,6 +71,7 @@ private:
     std::atomic<bool> failed_ = false;
     std::optional<int> failure_;
     std::map<qint64, QString> kept_;
+    std::map<qint64, qint64> measured_; // the sizes of the bodies measured while written
 
     // The writer thread's own.
     std::vector<Body> working_;
