@@ -193,7 +193,7 @@ QString dateTimeText(const QDateTime& value, const QLocale& locale) {
     if (std::optional<QString> text = ShownDateTimes::findText(value, locale, format))
         return *text;
     const QString text = locale.toString(value, format);
-    ShownDateTimes::remember(value, locale, format, text, readDateTimeText);
+    ShownDateTimes::remember(value, locale, format, text);
     return text;
 }
 
@@ -204,6 +204,7 @@ QDateTime readDateTimeText(const QString& text, const QLocale& locale) {
     const QDateTime value = locale.toDateTime(text.trimmed(), format);
     if (!value.isValid())
         throw Failure::typeMismatch();
+    ShownDateTimes::noteReadBack(text, locale, format, value);
     return value;
 }
 

@@ -1,7 +1,5 @@
 #include "base/ShownDateTimes.h"
 
-#include "base/Failure.h"
-
 #include <array>
 
 namespace ShownDateTimes {
@@ -71,22 +69,24 @@ std::optional<QDateTime> findValue(const QString& text, const QLocale& locale,
 }
 
 void remember(const QDateTime& value, const QLocale& locale, const QString& format,
-              const QString& text, QDateTime (*read)(const QString&, const QLocale&)) {
+              const QString& text) {
     if (!kept(value, format))
         return;
     const QDate date = value.date();
     const QTime time = wholeSeconds(value.time());
-    if (checked.locale != locale || checked.format != format) {
-        bool exact = false;
-        try {
-            const QDateTime readBack = read(text, locale);
-            exact = readBack.date() == date && readBack.time() == time;
-        } catch (const Failure&) {
-        }
-        checked = {locale, format, exact};
-    }
     newest = (newest + 1) % recent.size();
     recent[newest] = {locale, format, text, date, time, QDateTime(date, time)};
+}
+
+void noteReadBack(const QString& text, const QLocale& locale, const QString& format,
+                  const QDateTime& value) {
+    if (checked.locale == locale && checked.format == format)
+        return;
+    for (const Shown& shown : recent)
+        if (shown.text == text && shown.locale == locale && shown.format == format) {
+            checked = {locale, format, value.date() == shown.date && value.time() == shown.time};
+            return;
+        }
 }
 
 } // namespace ShownDateTimes

@@ -11,8 +11,8 @@
 // entry with the current time: a text made or read again is found here instead of being formatted
 // or parsed anew. Only values in local time, and only formats that show every field from the year
 // down to the second and nothing finer, are kept, so a text stands for exactly one whole second
-// and reading it back gives that second; a format whose texts do not read back so is never used
-// for reading. Per thread.
+// and reading it back gives that second. A text is found for reading only once the parser has read
+// one text of its locale and format back as the value it shows. Per thread.
 namespace ShownDateTimes {
 
 // The text of value in format, if it was made lately.
@@ -21,9 +21,12 @@ std::optional<QString> findText(const QDateTime& value, const QLocale& locale,
 // What text reads back as, if it was made lately.
 std::optional<QDateTime> findValue(const QString& text, const QLocale& locale,
                                    const QString& format);
-// Remembers that value gave text; read is the parser, asked once per locale and format whether
-// the texts read back as the values they show.
+// Remembers that value gave text.
 void remember(const QDateTime& value, const QLocale& locale, const QString& format,
-              const QString& text, QDateTime (*read)(const QString&, const QLocale&));
+              const QString& text);
+// Tells that the parser read text as value: the first time for a locale and format, that decides
+// whether their texts made lately are found for reading.
+void noteReadBack(const QString& text, const QLocale& locale, const QString& format,
+                  const QDateTime& value);
 
 } // namespace ShownDateTimes
