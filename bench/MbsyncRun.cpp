@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-double runMbsync(const BenchLogin& login, const QString& output, long& peakKb) {
+double runMbsync(const BenchLogin& login, const QString& output, PeerFlush flush, long& peakKb) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("mbsync"));
     if (program.isEmpty()) {
         std::fprintf(stderr, "mbsync is not installed\n");
@@ -22,6 +22,8 @@ double runMbsync(const BenchLogin& login, const QString& output, long& peakKb) {
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return -1;
+    if (flush == PeerFlush::None)
+        file.write("FSync no\n\n");
     file.write(QStringLiteral("IMAPAccount bench\n"
                               "Host %1\nPort %2\nUser %3\nPass %4\n"
                               "SSLType IMAPS\nCertificateFile %5\n\n"

@@ -35,17 +35,24 @@ QByteArray attachment(std::mt19937& random, int bytes) {
     return out;
 }
 
-QByteArray message(std::mt19937& random, int n) {
+QByteArray header(int n) {
     const QByteArray number = QByteArray::number(n);
-    const QByteArray head = "From: Sender " + number + " <sender" + number +
-                            "@example.test>\r\nTo: user@example.test\r\nSubject: Mixed message " +
-                            number +
-                            "\r\nDate: Mon, 4 Dec 2023 10:00:00 +0000\r\nMessage-ID: <mix" +
-                            number + "@example.test>\r\nMIME-Version: 1.0\r\n";
+    return "From: Sender " + number + " <sender" + number +
+           "@example.test>\r\nTo: user@example.test\r\nSubject: Mixed message " + number +
+           "\r\nDate: Mon, 4 Dec 2023 10:00:00 +0000\r\nMessage-ID: <mix" + number +
+           "@example.test>\r\nMIME-Version: 1.0\r\n";
+}
+
+QByteArray shortPlainText(std::mt19937& random, int n) {
+    return header(n) + "Content-Type: text/plain; charset=utf-8\r\n\r\n" +
+           lines(random, 2000 + int(random() % 6000), "");
+}
+
+QByteArray message(std::mt19937& random, int n) {
+    const QByteArray head = header(n);
     const int kind = int(random() % 100);
     if (kind < 75)
-        return head + "Content-Type: text/plain; charset=utf-8\r\n\r\n" +
-               lines(random, 2000 + int(random() % 6000), "");
+        return shortPlainText(random, n);
     if (kind < 93)
         return head + "Content-Type: text/html; charset=utf-8\r\n\r\n<html><body>\r\n" +
                lines(random, 15000 + int(random() % 35000), "<p>") + "</body></html>\r\n";
@@ -60,21 +67,30 @@ QByteArray message(std::mt19937& random, int n) {
            attachment(random, size) + "--part--\r\n";
 }
 
-} // namespace
-
-qint64 writeMixedMailbox(const QString& folder, int count) {
+qint64 writeMailbox(const QString& folder, int count,
+                    QByteArray (*make)(std::mt19937& random, int n)) {
     if (!QDir().mkpath(folder))
         return -1;
     std::mt19937 random(20231204);
     qint64 total = 0;
     for (int n = 1; n <= count; ++n) {
         QFile file(QDir(folder).filePath(QStringLiteral("%1.eml").arg(n, 6, 10, QLatin1Char('0'))));
-        const QByteArray bytes = message(random, n);
+        const QByteArray bytes = make(random, n);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return -1;
         total += bytes.size();
     }
     return total;
+}
+
+} // namespace
+
+qint64 writeMixedMailbox(const QString& folder, int count) {
+    return writeMailbox(folder, count, message);
+}
+
+qint64 writeSmallMailbox(const QString& folder, int count) {
+    return writeMailbox(folder, count, shortPlainText);
 }
 
 qint64 writeLargeMessage(const QString& folder, qint64 bodyBytes) {

@@ -8,6 +8,11 @@
 // failure.
 qint64 writeMixedMailbox(const QString& folder, int count);
 
+// Writes count short plain-text messages of 2 KB to 8 KB into folder as 000001.eml, ...: the
+// folder where the work per message, not per byte, decides. Answers the bytes written, -1 on
+// failure.
+qint64 writeSmallMailbox(const QString& folder, int count);
+
 // Writes one plain-text message whose body is about bodyBytes long into folder as 000001.eml.
 // Answers the bytes written, -1 on failure.
 qint64 writeLargeMessage(const QString& folder, qint64 bodyBytes);

@@ -8,10 +8,11 @@
 //   job          Get All, Check All, then "Emails.txt" and one file per message, to "Done." each,
 //                saved on the disk and on tmpfs;
 //   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on the disk
-//                and on tmpfs, each compared with the job saving to the same place.
+//                and on tmpfs, each compared with the job saving to the same place; on the disk
+//                also with "FSync no", which leaves its files to the system's cache.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
-//                      [--listing-only] [--large-message MB] [--serve]
+//                      [--listing-only] [--small] [--large-message MB] [--serve]
 //        (defaults 2000, 3, 0,50, the current folder; tmpfs is /dev/shm)
 
 #include "BenchServer.h"
@@ -65,8 +66,10 @@ int measureInThisProcess(const QStringList& a) {
         m.ok = rawFetchToMemory(login.host, login.port, login.user, login.password, count) == count;
         m.seconds = double(clock.nsecsElapsed()) / 1e9;
         m.peakKb = peakKilobytes();
-    } else if (method == QLatin1String("mbsync")) {
-        m.seconds = runMbsync(login, output, m.peakKb);
+    } else if (method.startsWith(QLatin1String("mbsync"))) {
+        const PeerFlush flush =
+            method == QLatin1String("mbsync-nofsync") ? PeerFlush::None : PeerFlush::EachFile;
+        m.seconds = runMbsync(login, output, flush, m.peakKb);
         m.ok = m.seconds >= 0;
     } else {
         m.window = runWindow(login, method == QLatin1String("job") ? output : QString());
@@ -192,15 +195,24 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     const Series& tmpfs = s.at(QStringLiteral("job on tmpfs"));
     const Series* peerOnDisk = withMbsync ? &s.at(QStringLiteral("mbsync on disk")) : nullptr;
     const Series* peerOnTmpfs = withMbsync ? &s.at(QStringLiteral("mbsync on tmpfs")) : nullptr;
+    const Series* peerUnflushed =
+        withMbsync ? &s.at(QStringLiteral("mbsync, FSync no, on disk")) : nullptr;
     const auto jobRatio = [&](const Series& job, const Series* peer) {
         return peer ? times(job.seconds(), peer->seconds()) + QStringLiteral(" of mbsync")
                     : QStringLiteral("–");
     };
-    row("whole job, output on disk", disk, jobRatio(disk, peerOnDisk));
+    row("whole job, output on disk", disk,
+        jobRatio(disk, peerOnDisk) +
+            (peerUnflushed
+                 ? QStringLiteral(", ") + times(disk.seconds(), peerUnflushed->seconds()) +
+                       QStringLiteral(" of mbsync with FSync no")
+                 : QString()));
     row("whole job, output on tmpfs", tmpfs, jobRatio(tmpfs, peerOnTmpfs));
     if (withMbsync) {
-        row("mbsync to a Maildir on disk", *peerOnDisk,
+        row("mbsync to a Maildir on disk (FSync, its default)", *peerOnDisk,
             times(peerOnDisk->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
+        row("mbsync to a Maildir on disk, FSync no", *peerUnflushed,
+            times(peerUnflushed->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
         row("mbsync to a Maildir on tmpfs", *peerOnTmpfs,
             times(peerOnTmpfs->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
     }
@@ -243,6 +255,7 @@ int runAll(const QCommandLineParser& options) {
     setup.count = options.value(QStringLiteral("count")).toInt();
     const int repetitions = options.value(QStringLiteral("repetitions")).toInt();
     const bool listingOnly = options.isSet(QStringLiteral("listing-only"));
+    const bool small = options.isSet(QStringLiteral("small"));
     const bool withMbsync = !listingOnly && !options.isSet(QStringLiteral("no-mbsync"));
     const int largeMb = options.value(QStringLiteral("large-message")).toInt();
     QList<int> roundTrips;
@@ -256,7 +269,8 @@ int runAll(const QCommandLineParser& options) {
         setup.count = 1;
     const qint64 bytes = largeMb > 0
                              ? writeLargeMessage(seedInbox(work.path()), qint64(largeMb) << 20)
-                             : writeMixedMailbox(seedInbox(work.path()), setup.count);
+                         : small ? writeSmallMailbox(seedInbox(work.path()), setup.count)
+                                 : writeMixedMailbox(seedInbox(work.path()), setup.count);
     if (bytes < 0) {
         std::fprintf(stderr, "could not write the messages\n");
         return 1;
@@ -269,9 +283,10 @@ int runAll(const QCommandLineParser& options) {
         std::printf("One plain-text message of %d MB (%.0f MB with its header), %d repetitions.\n",
                     largeMb, double(bytes) / 1e6, repetitions);
     else
-        std::printf("%d mixed messages (%.0f MB), %d repetitions; work folder and error log in "
+        std::printf("%d %s messages (%.0f MB), %d repetitions; work folder and error log in "
                     "the temporary folder, %s.\n",
-                    setup.count, double(bytes) / 1e6, repetitions,
+                    setup.count, small ? "small plain-text" : "mixed", double(bytes) / 1e6,
+                    repetitions,
                     listingOnly ? "the listing only"
                                 : qPrintable(QStringLiteral("job output in the build folder's ") +
                                              QFileInfo(disk).fileName() +
@@ -311,6 +326,8 @@ int runAll(const QCommandLineParser& options) {
             measure(QStringLiteral("mbsync on disk"), QStringLiteral("mbsync"), disk);
             measure(QStringLiteral("mbsync on tmpfs"), QStringLiteral("mbsync"),
                     QStringLiteral("/dev/shm"));
+            measure(QStringLiteral("mbsync, FSync no, on disk"), QStringLiteral("mbsync-nofsync"),
+                    disk);
         }
         printTable(rtt, series, withMbsync);
     }
@@ -340,6 +357,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("no-mbsync"), QStringLiteral("Leave out the mbsync peer.")},
         {QStringLiteral("listing-only"),
          QStringLiteral("Measure only the ceiling and the listing (for large folders).")},
+        {QStringLiteral("small"),
+         QStringLiteral("Make the folder N short plain-text messages (2 KB to 8 KB) instead.")},
         {QStringLiteral("large-message"),
          QStringLiteral("Make the folder one plain-text message of MB megabytes."),
          QStringLiteral("MB")},

@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/LocaleTimeFormat.h"
+#include "base/ShownDateTimes.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -188,13 +189,22 @@ bool toBoolean(const QString& text) {
 }
 
 QString dateTimeText(const QDateTime& value, const QLocale& locale) {
-    return locale.toString(value, dateTimeFormat(locale));
+    const QString format = dateTimeFormat(locale);
+    if (std::optional<QString> text = ShownDateTimes::findText(value, locale, format))
+        return *text;
+    const QString text = locale.toString(value, format);
+    ShownDateTimes::remember(value, locale, format, text);
+    return text;
 }
 
 QDateTime readDateTimeText(const QString& text, const QLocale& locale) {
-    const QDateTime value = locale.toDateTime(text.trimmed(), dateTimeFormat(locale));
+    const QString format = dateTimeFormat(locale);
+    if (std::optional<QDateTime> value = ShownDateTimes::findValue(text, locale, format))
+        return *value;
+    const QDateTime value = locale.toDateTime(text.trimmed(), format);
     if (!value.isValid())
         throw Failure::typeMismatch();
+    ShownDateTimes::noteReadBack(text, locale, format, value);
     return value;
 }
 

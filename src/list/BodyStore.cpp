@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,65 +52,53 @@ void BodyStore::open() {
     ::unlink(name.constData());
     descriptor_ = descriptor;
     end_ = 0;
-    written_ = 0;
+    writer_ = std::make_unique<BodyWriter>(descriptor_);
 }
 
 BodyStore::Span BodyStore::append(const QString& text) {
     if (text.isEmpty())
         return {end_, 0};
     if (!diskFailed_) {
-        Span span;
-        bool pending = false; // the body is among those not written out yet
         try {
             if (descriptor_ < 0)
                 open();
-            const QByteArray bytes = text.toUtf8();
-            span = Span{end_, bytes.size()};
-            if (pending_.isEmpty() && bytes.size() >= writeOutSize) {
-                write(bytes, end_); // a large body goes to the file as it is
-                end_ += bytes.size();
-                written_ = end_;
-            } else {
-                pending_ += bytes;
-                end_ += bytes.size();
-                pending = true;
-                if (pending_.size() >= writeOutSize)
-                    writeOut();
-            }
-            return span;
+            diskFailed_ = writer_->failed();
         } catch (const Failure& failure) {
             diskFailed_ = true;
             failure_ = failure.description() +
                        QStringLiteral(" They are kept in memory until the list is cleared.");
-            if (pending)
-                return span; // the bodies not written out stay in memory
         }
     }
-    inMemory_.push_back(text);
-    return {-qint64(inMemory_.size()), text.size()};
+    if (diskFailed_) {
+        inMemory_.push_back(text);
+        return {-qint64(inMemory_.size()), text.size()};
+    }
+    // A large body is not scanned here: it takes the room of its largest size.
+    const bool large = text.size() >= handOverSize;
+    const qint64 size = large ? -1 : BodyWriter::utf8Size(text);
+    const Span span{end_, large ? -BodyWriter::largestUtf8Size(text) : size};
+    batch_.push_back({text, span.offset, size});
+    end_ += large ? -span.size : size;
+    batchSize_ += text.size();
+    if (batchSize_ >= handOverSize)
+        handOver();
+    return span;
 }
 
-void BodyStore::writeOut() {
-    write(pending_, written_);
-    written_ += pending_.size();
-    pending_.truncate(0); // keeps its capacity for the next bodies
+void BodyStore::handOver() const {
+    if (batch_.empty())
+        return;
+    writer_->hand(batch_);
+    batchSize_ = 0;
 }
 
 std::optional<QString> BodyStore::takeFailure() {
-    return std::exchange(failure_, std::nullopt);
-}
-
-void BodyStore::write(const QByteArray& bytes, qint64 offset) {
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(descriptor_, bytes.constData() + done,
-                                   static_cast<std::size_t>(bytes.size() - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw storeFailure(QStringLiteral("written"), n < 0 ? errno : ENOSPC);
-        done += n;
+    if (writer_) {
+        if (const std::optional<int> error = writer_->takeFailure())
+            failure_ = storeFailure(QStringLiteral("written"), *error).description() +
+                       QStringLiteral(" They are kept in memory until the list is cleared.");
     }
+    return std::exchange(failure_, std::nullopt);
 }
 
 QString BodyStore::read(const Span& span) const {
@@ -121,16 +110,25 @@ QString BodyStore::read(const Span& span) const {
             throw Failure::subscriptOutOfRange();
         return inMemory_[index];
     }
-    if (descriptor_ < 0 || span.offset + span.size > end_)
+    const qint64 room = std::abs(span.size);
+    if (descriptor_ < 0 || span.offset + room > end_)
         throw Failure::subscriptOutOfRange();
-    if (span.offset >= written_)
-        return QString::fromUtf8(pending_.constData() + (span.offset - written_),
-                                 static_cast<qsizetype>(span.size));
-    QByteArray bytes(static_cast<qsizetype>(span.size), Qt::Uninitialized);
+    handOver();
+    const std::optional<qint64> written =
+        writer_->waitUntilWritten(span.offset, span.size < 0 ? -1 : span.size);
+    if (!written) {
+        if (std::optional<QString> kept = writer_->keptBody(span.offset))
+            return *kept;
+    }
+    // A body neither written nor kept was written before a failed write.
+    const qint64 size = written ? *written : span.size;
+    if (size < 0)
+        throw Failure::subscriptOutOfRange();
+    QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
     qint64 done = 0;
-    while (done < span.size) {
+    while (done < size) {
         const ssize_t n = ::pread(descriptor_, bytes.data() + done,
-                                  static_cast<std::size_t>(span.size - done), span.offset + done);
+                                  static_cast<std::size_t>(size - done), span.offset + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -141,12 +139,13 @@ QString BodyStore::read(const Span& span) const {
 }
 
 void BodyStore::clear() {
+    writer_.reset(); // stops writing before the file goes
     if (descriptor_ >= 0)
         ::close(descriptor_);
     descriptor_ = -1;
     end_ = 0;
-    written_ = 0;
-    pending_ = QByteArray();
+    batch_.clear();
+    batchSize_ = 0;
     inMemory_.clear();
     inMemory_.shrink_to_fit();
     diskFailed_ = false;

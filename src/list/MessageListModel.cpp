@@ -2,6 +2,8 @@
 
 #include "base/Failure.h"
 
+#include <algorithm>
+
 namespace {
 
 Failure indexOutOfBounds() {
@@ -152,6 +154,44 @@ void MessageListModel::storeCheck(int position, bool checked) {
 void MessageListModel::notifyChanged(int position, int index, int role) {
     if (position > published_)
         return; // the views learn of the row with its current texts when it is published
+    if (batches_ > 0) {
+        if (changedLastRow_ < 0) {
+            changedFirstRow_ = changedLastRow_ = position - 1;
+            changedFirstColumn_ = changedLastColumn_ = index;
+        }
+        changedFirstRow_ = std::min(changedFirstRow_, position - 1);
+        changedLastRow_ = std::max(changedLastRow_, position - 1);
+        changedFirstColumn_ = std::min(changedFirstColumn_, index);
+        changedLastColumn_ = std::max(changedLastColumn_, index);
+        (role == Qt::CheckStateRole ? changedChecks_ : changedTexts_) = true;
+        return;
+    }
     const QModelIndex changed = createIndex(position - 1, index);
     emit dataChanged(changed, changed, {role});
+}
+
+MessageListModel::ChangeBatch::ChangeBatch(MessageListModel& list) : list_(list) {
+    ++list_.batches_;
+}
+
+MessageListModel::ChangeBatch::~ChangeBatch() {
+    if (--list_.batches_ == 0)
+        list_.sendBatchedChanges();
+}
+
+void MessageListModel::sendBatchedChanges() {
+    // The list may have been cleared meanwhile (a click in a box shown during the batch).
+    const int last = std::min(changedLastRow_, published_ - 1);
+    if (changedFirstRow_ <= last) {
+        QList<int> roles;
+        if (changedTexts_)
+            roles.append(Qt::DisplayRole);
+        if (changedChecks_)
+            roles.append(Qt::CheckStateRole);
+        emit dataChanged(createIndex(changedFirstRow_, changedFirstColumn_),
+                         createIndex(last, changedLastColumn_), roles);
+    }
+    changedLastRow_ = -1;
+    changedTexts_ = false;
+    changedChecks_ = false;
 }

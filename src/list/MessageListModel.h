@@ -38,6 +38,20 @@ public:
     // Tells the views of every row appended so far.
     void publishRows();
 
+    // While one lives, the views are not told of each changed row: when the last one ends, they
+    // are told once of all the rows between the first and the last changed. A command that
+    // changes every row (Check All) costs the views one change, not one per row.
+    class ChangeBatch {
+    public:
+        explicit ChangeBatch(MessageListModel& list);
+        ~ChangeBatch();
+        ChangeBatch(const ChangeBatch&) = delete;
+        ChangeBatch& operator=(const ChangeBatch&) = delete;
+
+    private:
+        MessageListModel& list_;
+    };
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -61,9 +75,19 @@ private:
     void storeCheck(int position, bool checked);
     void notifyChanged(int position, int index, int role);
     void publishPendingRows();
+    void sendBatchedChanges();
 
     std::vector<Row> rows_;
     int published_ = 0; // rows the views know of
     int checkedCount_ = 0;
     QTimer publishTimer_;
+
+    // The changes a ChangeBatch holds back: rows and columns (0-based) and the roles.
+    int batches_ = 0;
+    int changedFirstRow_ = 0;
+    int changedLastRow_ = -1;
+    int changedFirstColumn_ = 0;
+    int changedLastColumn_ = -1;
+    bool changedTexts_ = false;
+    bool changedChecks_ = false;
 };

@@ -93,6 +93,27 @@ void MessageListView::selectionChanged(const QItemSelection& selected,
     announce(QAccessible::SelectionRemove, deselected.indexes().value(0));
 }
 
+// A change of many rows at once (Check All at 100,000 rows) is only repainted: the rows have one
+// height, no children and no editors, so there is nothing else to update, and QTreeView would
+// measure every changed row for the part of the window it covers.
+void MessageListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles) {
+    constexpr int manyRows = 256;
+    if (bottomRight.row() - topLeft.row() < manyRows) {
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+        event.setFirstRow(topLeft.row());
+        event.setFirstColumn(topLeft.column());
+        event.setLastRow(bottomRight.row());
+        event.setLastColumn(bottomRight.column());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 QRect MessageListView::rowRect(const QModelIndex& index) const {
     const QRect cell = visualRect(index);
     return {0, cell.y(), viewport()->width(), cell.height()};

@@ -36,8 +36,11 @@ void checkAll(ListOwner& owner, const QString& location) {
     MessageListModel& list = owner.ownedList();
     int n = 0;
     guard(110, [&] { n = list.count(); });
-    for (int p = 1; p <= n; ++p)
-        guard(114, [&] { list.setChecked(p, true); });
+    {
+        const MessageListModel::ChangeBatch batch(list);
+        for (int p = 1; p <= n; ++p)
+            guard(114, [&] { list.setChecked(p, true); });
+    }
     guard(118, [&] { ListCounters::update(owner, false); });
     guard(120, [&] { owner.checkSearchActive() = false; });
 }
@@ -47,8 +50,11 @@ void uncheckAll(ListOwner& owner, const QString& location) {
     MessageListModel& list = owner.ownedList();
     int n = 0;
     guard(100, [&] { n = list.count(); });
-    for (int p = 1; p <= n; ++p)
-        guard(102, [&] { list.setChecked(p, false); });
+    {
+        const MessageListModel::ChangeBatch batch(list);
+        for (int p = 1; p <= n; ++p)
+            guard(102, [&] { list.setChecked(p, false); });
+    }
     guard(106, [&] { ListCounters::update(owner, false); });
     guard(108, [&] { owner.checkSearchActive() = false; });
 }
@@ -78,12 +84,15 @@ void checkMatching(ListOwner& owner, Search search, const QString& location) {
     // this run sets the flag for the runs after it, so that the first run after a reset leaves
     // exactly its own matches checked, whatever was checked before.
     const bool adding = owner.checkSearchActive();
-    for (int p = 1; p <= n; ++p) {
-        if (guard.test(116, [&] { return !adding; }))
-            guard(116, [&] { list.setChecked(p, false); });
-        if (guard.test(118, [&] { return rowMatches(list, p, x, search); })) {
-            guard(120, [&] { list.setChecked(p, true); });
-            guard(122, [&] { owner.checkSearchActive() = true; });
+    {
+        const MessageListModel::ChangeBatch batch(list);
+        for (int p = 1; p <= n; ++p) {
+            if (guard.test(116, [&] { return !adding; }))
+                guard(116, [&] { list.setChecked(p, false); });
+            if (guard.test(118, [&] { return rowMatches(list, p, x, search); })) {
+                guard(120, [&] { list.setChecked(p, true); });
+                guard(122, [&] { owner.checkSearchActive() = true; });
+            }
         }
     }
     guard(126, [&] { ListCounters::update(owner, false); });

@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QStringEncoder>
 
+#include <memory>
+
 namespace {
 
 QString& overrideFolder() {
@@ -27,6 +29,24 @@ QString logFolder() {
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataFolder);
     return dataFolder;
+}
+
+// The log kept open, and how many KeptOpen live: a listing may start inside another one's yield.
+struct Kept {
+    std::unique_ptr<QFile> file;
+    int holders = 0;
+};
+
+Kept& kept() {
+    static Kept log;
+    return log;
+}
+
+std::unique_ptr<QFile> openLog() {
+    auto file = std::make_unique<QFile>(ErrorLog::filePath());
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
+        throw Failure(file->errorString());
+    return file;
 }
 
 } // namespace
@@ -47,12 +67,22 @@ void append(const QString& lastErrorText) {
                          QString(52, QLatin1Char('*')) + QStringLiteral("\r\n");
     QStringEncoder encoder(QStringEncoder::System);
     const QByteArray bytes = encoder.encode(text);
-    QFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw Failure(file.errorString());
+    std::unique_ptr<QFile> opened = kept().file ? std::move(kept().file) : openLog();
     // The bytes reach the disk on flush: a full disk shows there, not in the buffered write.
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Failure(file.errorString());
+    if (opened->write(bytes) != bytes.size() || !opened->flush())
+        throw Failure(opened->errorString());
+    if (kept().holders > 0)
+        kept().file = std::move(opened);
+}
+
+// The log is opened by the first append, so a listing that fetches nothing makes no log.
+KeptOpen::KeptOpen() {
+    ++kept().holders;
+}
+
+KeptOpen::~KeptOpen() {
+    if (--kept().holders == 0)
+        kept().file.reset();
 }
 
 } // namespace ErrorLog

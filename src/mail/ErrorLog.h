@@ -13,4 +13,15 @@ QString filePath();
 // Puts the log into another folder (tests); "" restores the normal choice.
 void setFolder(const QString& folder);
 
+// While one lives (a listing, which appends once per message), the log stays open after an
+// append and the next appends only write to it. A log that cannot be opened, or fails a write,
+// is opened again by the next append, and fails as usual.
+class KeptOpen {
+public:
+    KeptOpen();
+    ~KeptOpen();
+    KeptOpen(const KeptOpen&) = delete;
+    KeptOpen& operator=(const KeptOpen&) = delete;
+};
+
 } // namespace ErrorLog

@@ -306,6 +306,7 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     const qint32 first = CurrentLocation;
     const qint32 last = MaxRecord;
     const FetchWindow window(component, first, last);
+    const ErrorLog::KeptOpen log;
     qint32 listed = 0;
     qint32 failuresInARow = 0;
     for (qint64 n = first; n <= last; ++n) {

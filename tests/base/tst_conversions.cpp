@@ -37,6 +37,8 @@ private slots:
     void dateTextInEveryLocale_data();
     void dateTextInEveryLocale();
     void unreadableDateText();
+    void dateTextMadeLatelyReadsBackAsParsed_data();
+    void dateTextMadeLatelyReadsBackAsParsed();
     void wholeDayKey_data();
     void wholeDayKey();
     void oleDateBeforeEpoch();
@@ -233,6 +235,40 @@ void TestConversions::unreadableDateText() {
              QStringLiteral("Type mismatch"));
     QCOMPARE(failureOf([] { Conversions::wholeDayKey(QString()); }),
              QStringLiteral("Type mismatch"));
+}
+
+void TestConversions::dateTextMadeLatelyReadsBackAsParsed_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QDateTime>("value");
+    const QDateTime noonWithMilliseconds(QDate(2015, 2, 19), QTime(12, 0, 0, 500));
+    const QDateTime lastMillisecond(QDate(2015, 2, 19), QTime(23, 59, 59, 999));
+    for (const char* name : {"en_US", "de_DE", "ja_JP", "ar_EG", "as_IN"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        QTest::addRow("%s, noon and a half second", name) << locale << noonWithMilliseconds;
+        QTest::addRow("%s, last millisecond", name) << locale << lastMillisecond;
+        QTest::addRow("%s, in UTC", name) << locale << noonWithMilliseconds.toUTC();
+    }
+}
+
+// A text just made is read back without parsing it: the value must be the parser's, to the
+// second, and a text is made anew for another second but not for another millisecond.
+void TestConversions::dateTextMadeLatelyReadsBackAsParsed() {
+    QFETCH(QLocale, locale);
+    QFETCH(QDateTime, value);
+    const QString text = dateTimeText(value, locale);
+    QCOMPARE(dateTimeText(value.addMSecs(-value.time().msec()), locale), text);
+    QVERIFY(dateTimeText(value.addSecs(1), locale) != text);
+    QCOMPARE(dateTimeText(value, locale), text);
+    QDateTime remembered;
+    QDateTime parsed;
+    // The blank in front makes another text, which the parser reads as the same.
+    const QString rememberedFailure =
+        failureOf([&] { remembered = readDateTimeText(text, locale); });
+    const QString parsedFailure =
+        failureOf([&] { parsed = readDateTimeText(u' ' + text, locale); });
+    QCOMPARE(rememberedFailure, parsedFailure);
+    QCOMPARE(remembered.date(), parsed.date());
+    QCOMPARE(remembered.time(), parsed.time());
 }
 
 void TestConversions::wholeDayKey_data() {

@@ -57,6 +57,10 @@ ScriptedPrompter::DialogDriver range(int first, int last) {
     };
 }
 
+// Enough messages that a listing outlasts the scripted clicks however fast it runs.
+constexpr int folderSize = 1600;
+constexpr int lastOfRange = 1200;
+
 } // namespace
 
 // Clicks during a running listing must neither crash the program nor leave the list and its
@@ -79,7 +83,7 @@ private:
 };
 
 void TestRetrievalStress::initTestCase() {
-    QVERIFY(MailServer::generate(seed.filePath(QStringLiteral("Junk")), 400));
+    QVERIFY(MailServer::generate(seed.filePath(QStringLiteral("Junk")), folderSize));
     server = std::make_unique<MailServer>(MailServer::Options{seed.path()});
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
     login = loginOf(*server);
@@ -93,7 +97,7 @@ void TestRetrievalStress::clicksDuringListings() {
     // Stop, and a second Get Some inside the same yield of the first listing.
     const Click stopAndGetSome = [this](Form1& window) {
         window.PushButton10->click();
-        prompter.dialogDrivers.enqueue(range(5, 300));
+        prompter.dialogDrivers.enqueue(range(5, lastOfRange));
         window.PushButton2->click();
     };
     ClickScript script(*window, {press(&Form1::PushButton4), press(&Form1::PushButton12),
@@ -117,7 +121,7 @@ void TestRetrievalStress::clicksDuringListings() {
     for (int position = 1; position <= list.count(); ++position) {
         QCOMPARE(list.text(position, 1), messageRecords().at(position).From);
         QCOMPARE(list.text(position, 4), messageRecords().at(position).Subject);
-        const int number = 300 - list.count() + position;
+        const int number = lastOfRange - list.count() + position;
         QCOMPARE(list.text(position, 4), QStringLiteral("Generated message %1").arg(number));
         checked += list.isChecked(position) ? 1 : 0;
     }

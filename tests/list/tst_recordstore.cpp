@@ -47,6 +47,7 @@ private slots:
     void initTestCase();
     void bodiesComeBackAsWritten_data();
     void bodiesComeBackAsWritten();
+    void unpairedSurrogatesBecomeReplacementCharacters();
     void storeIsPrivateAndGoesWithTheList();
     void unusableStoreIsReportedOnceAndNothingLost();
     void bodiesOutlastAWriteFailure_data();
@@ -73,6 +74,25 @@ void RecordStoreTest::bodiesComeBackAsWritten_data() {
         << QString::fromUtf8("<b>\xf0\x9f\x8e\x89</b>");
     QTest::newRow("large") << QStringLiteral("0123456789abcdef").repeated(1 << 18)
                            << QStringLiteral("<td>x</td>").repeated(100000);
+    // The store converts a large body a slice of 256 Ki characters at a time.
+    const QString grinning = QString::fromUtf8("\xf0\x9f\x98\x80");
+    QTest::newRow("large, a surrogate pair across slices")
+        << QString((1 << 18) - 1, u'a') + grinning + QString::fromUtf8("\xc3\xa9").repeated(300000)
+        << QString(100, u'b') + grinning;
+}
+
+void RecordStoreTest::unpairedSurrogatesBecomeReplacementCharacters() {
+    RecordStore records;
+    records.recreate(3);
+    const QString replacement(QChar(0xFFFD));
+    const QString lone = QStringLiteral("a") + QChar(0xD800) + u'b' + QChar(0xDC00);
+    records.setPlainTextBody(1, lone);
+    records.setPlainTextBody(2, lone.repeated(100000) + QChar(0xD800));
+    records.setPlainTextBody(3, QStringLiteral("after"));
+    const QString expected = u'a' + replacement + u'b' + replacement;
+    QCOMPARE(records.plainTextBody(1), expected);
+    QCOMPARE(records.plainTextBody(2), expected.repeated(100000) + replacement);
+    QCOMPARE(records.plainTextBody(3), QStringLiteral("after"));
 }
 
 void RecordStoreTest::bodiesComeBackAsWritten() {
@@ -176,6 +196,8 @@ void RecordStoreTest::bodiesOutlastAWriteFailure() {
     std::vector<BodyStore::Span> spans;
     for (const QString& body : bodies)
         spans.push_back(store.append(body));
+    // The store writes in a thread of its own: reading the last body waits for every write.
+    QCOMPARE(store.read(spans.back()), bodies.back());
     ::setrlimit(RLIMIT_FSIZE, &old);
 
     QVERIFY(store.takeFailure().has_value());
