@@ -4,6 +4,7 @@
 #include "auth/TokenStore.h"
 
 #include "base/FocusMarker.h"
+#include "base/IndicatorContrastStyle.h"
 #include "base/ShellUtilities.h"
 #include "base/Twips.h"
 #include "list/MessageListView.h"
@@ -51,6 +52,7 @@ QHBoxLayout* row(QWidget* left, QWidget* right) {
 Form1::Form1(QWidget* parent)
     : QWidget(parent), createComponent(&createMailImap),
       startupDraw([] { return QRandomGenerator::global()->bounded(1, 101); }) {
+    IndicatorContrastStyle::install();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quentaril"));
     pointer_ = new PointerControl(this);

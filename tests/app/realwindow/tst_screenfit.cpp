@@ -9,17 +9,24 @@
 #include "list/MessageListView.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+#include <tuple>
+#include <vector>
 
 // The main window and the larger view on the X server's screen, whatever its size and scale
 // (the test runs on a 1366 x 768 screen, and on 1920 x 1080 at scale 2): the window lies inside
@@ -84,6 +91,29 @@ QString describe(const QRect& rect) {
 
 bool underWindowManager() {
     return !qEnvironmentVariableIsEmpty("XVFB_WM");
+}
+
+// The contrast of two colours as WCAG counts it, 1 to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto relative = [](const QColor& colour) {
+        const auto linear = [](double c) {
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double la = relative(a);
+    const double lb = relative(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// The strongest contrast that a drawn part of rect of the picture makes with background.
+double strongestContrast(const QImage& picture, const QRect& rect, const QColor& background) {
+    double strongest = 1;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            strongest = qMax(strongest, contrast(picture.pixelColor(x, y), background));
+    return strongest;
 }
 
 double luminance(const QColor& colour) {
@@ -272,6 +302,31 @@ void TestScreenFit::darkThemeKeepsEveryTextReadable() {
         QVERIFY2(qAbs(luminance(back) - luminance(text)) > 0.5,
                  qPrintable(control->objectName() + QStringLiteral(": ") + text.name() +
                             QStringLiteral(" on ") + back.name()));
+    }
+    // Check boxes, the selected option's dot and the list's check boxes stand out at least 3:1.
+    const auto indicator = [](QAbstractButton* button, QStyle::SubElement element) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return button->style()->subElementRect(element, &option, button);
+    };
+    const std::vector<std::tuple<QWidget*, QRect, QColor>> indicators{
+        {form->Check1, indicator(form->Check1, QStyle::SE_CheckBoxIndicator),
+         form->palette().color(QPalette::Window)},
+        {form->Option3, indicator(form->Option3, QStyle::SE_RadioButtonIndicator),
+         form->palette().color(QPalette::Base)},
+        {form->ListView1->viewport(),
+         QRect(form->ListView1->visualRect(form->ListView1->model()->index(0, 0)).topLeft(),
+               QSize(form->ListView1->fontMetrics().height(),
+                     form->ListView1->fontMetrics().height())),
+         form->ListView1->palette().color(QPalette::Base)}};
+    for (const auto& [widget, rect, background] : indicators) {
+        const QImage picture = widget->grab().toImage();
+        const QRect scaled(rect.topLeft() * picture.devicePixelRatio(),
+                           rect.size() * picture.devicePixelRatio());
+        const double strongest =
+            strongestContrast(picture, scaled.intersected(picture.rect()), background);
+        QVERIFY2(strongest >= 3, qPrintable(widget->objectName() +
+                                            QStringLiteral(": %1:1").arg(strongest, 0, 'f', 2)));
     }
     Screenshot::save(screenshots, shotName(QStringLiteral("dark-theme")), {form.get()});
     form.reset();
