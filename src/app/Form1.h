@@ -4,6 +4,7 @@
 #include "base/StatusLine.h"
 #include "commands/RetrievalOwner.h"
 #include "list/ListOwner.h"
+#include "list/MessageOrigin.h"
 #include "mail/AccessTokenSource.h"
 
 #include <QList>
@@ -83,6 +84,7 @@ public:
     QGroupBox* Frame3 = nullptr;
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
+    QCheckBox* Check3 = nullptr; // "Skip emails already saved to this folder"
     // Row 12: output folder.
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text3 = nullptr;
@@ -165,6 +167,7 @@ public:
     void Text3_GotFocus();
     void Check1_Click();
     void Check2_Click();
+    void Check3_Click();
     void Combo1_Click();
     void Option1_Click();
     void Option2_Click();
@@ -235,4 +238,6 @@ private:
     QPointer<DeviceCodeBox> deviceCodeBox_;
     bool signInInteractive_ = false;
     QString keyringNotice_;
+    // Where the message of the listing event being handled came from.
+    MessageOrigin listedOrigin_;
 };

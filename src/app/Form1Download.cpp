@@ -2,16 +2,21 @@
 #include "base/Guard.h"
 #include "base/Prompter.h"
 #include "export/Download.h"
+#include "job/SaveChecked.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 // "3. Start Downloading": saves the checked rows as text files in the folder of Text3. While it
 // runs the same button reads "Stop Downloading", and a click on it stops the run before its next
-// row. Statements 122 to 152 are the walk in Download.cpp.
+// row. Statements 122 to 152 are the walk in Download.cpp. With "Skip emails already saved to this
+// folder" checked, the messages the folder's record names are passed over, and the end says how
+// many were saved and how many passed over.
 void Form1::PushButton7_Click() {
     const QString startCaption = QStringLiteral("3. Start Downloading");
     const QString stopCaption = QStringLiteral("Stop Downloading");
@@ -42,9 +47,13 @@ void Form1::PushButton7_Click() {
         method = SaveMethod::SeparateFiles;
     else if (guard.test(140, [&] { return Option2->isChecked(); }))
         method = SaveMethod::OneFile;
-    Download download(list, messageRecords(), guard, this);
-    const Download::Outcome outcome =
-        download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
+    bool skipSaved = false;
+    guard(154, [&] { skipSaved = Check3->isChecked(); });
+    const job::SaveReport report = job::saveChecked(
+        list, messageRecords(), guard, this, [this] { return Text3->text(); }, method,
+        StopDownloadRequested, skipSaved ? job::Remembering::Skip : job::Remembering::Off,
+        [] { QCoreApplication::processEvents(); });
+    const Download::Outcome outcome = report.outcome;
 
     guard(156, [&] { setMousePointer(MousePointer::Default); });
     // A failed run has told its reason already; it never ends in "Done.", nor does a walk whose
@@ -58,6 +67,8 @@ void Form1::PushButton7_Click() {
         });
     else if (outcome != Download::Outcome::Failed &&
              guard.test(158, [&] { return !StopDownloadRequested; }))
-        guard(158, [&] { showMessage(this, QStringLiteral("Done.")); });
+        guard(158, [&] {
+            showMessage(this, skipSaved ? job::doneText(report) : QStringLiteral("Done."));
+        });
     guard(160, [&] { PushButton7->setText(startCaption); });
 }

@@ -50,7 +50,7 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             return Outcome::Stopped;
         if (!rowExists(i))
             return Outcome::Cut;
-        if (!guard_.test(128, [&] { return list_.isChecked(i); }))
+        if (!guard_.test(128, [&] { return list_.isChecked(i); }) || passedOver(i))
             continue;
         std::optional<MessageRecord> record;
         QString name;
@@ -60,8 +60,12 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
         });
         if (!record)
             continue;
-        if (!save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record))))
+        const std::optional<QString> path =
+            save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record)));
+        if (!path)
             return Outcome::Failed;
+        if (saved)
+            saved(i, QFileInfo(*path).fileName());
         ++k;
     }
     return Outcome::Finished;
@@ -73,6 +77,7 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
     if (!output)
         return Outcome::Failed;
     Outcome outcome = Outcome::Finished;
+    QList<int> written;
     qint32 n = 0;
     guard_(144, [&] { n = list_.count(); });
     for (qint32 i = 1; i <= n; ++i) {
@@ -85,14 +90,26 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
             outcome = Outcome::Cut;
             break;
         }
-        if (!guard_.test(150, [&] { return list_.isChecked(i); }))
+        if (!guard_.test(150, [&] { return list_.isChecked(i); }) || passedOver(i))
             continue;
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.messageToSave(i); });
-        if (record && !put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+        if (!record)
+            continue;
+        if (!put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
+        written.append(i);
     }
-    return finish(*output) ? outcome : Outcome::Failed;
+    if (!finish(*output))
+        return Outcome::Failed;
+    if (saved)
+        for (const int position : std::as_const(written))
+            saved(position, QFileInfo(output->path).fileName());
+    return outcome;
+}
+
+bool Download::passedOver(int position) const {
+    return savedBefore && savedBefore(position);
 }
 
 namespace {
@@ -107,9 +124,9 @@ QString candidatePath(const QString& folder, const QString& fileName, qint64 cop
 
 } // namespace
 
-bool Download::heldBefore(const Output& output) {
+QString Download::heldBefore(const Output& output) {
     if (output.size > output.largestBefore)
-        return false;
+        return {};
     const QByteArray digest = output.digest->result();
     for (const QString& path : output.before) {
         QFile existing(path);
@@ -117,9 +134,9 @@ bool Download::heldBefore(const Output& output) {
         if (QFileInfo(path).isFile() && existing.size() == output.size &&
             existing.open(QIODevice::ReadOnly) && held.addData(&existing) &&
             held.result() == digest)
-            return true;
+            return path;
     }
-    return false;
+    return {};
 }
 
 std::optional<Download::Output> Download::begin(const QString& folder, const QString& fileName) {
@@ -153,14 +170,19 @@ bool Download::put(Output& output, const QByteArray& bytes) {
 
 bool Download::finish(Output& output) {
     // A device dropped unclosed keeps nothing: a save file removes what it wrote.
-    if (heldBefore(output))
+    if (QString held = heldBefore(output); !held.isEmpty()) {
+        output.path = std::move(held);
         return true;
+    }
     return close(*output.device);
 }
 
-bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
+std::optional<QString> Download::save(const QString& folder, const QString& fileName,
+                                      const QByteArray& bytes) {
     std::optional<Output> output = begin(folder, fileName);
-    return output && put(*output, bytes) && finish(*output);
+    if (!output || !put(*output, bytes) || !finish(*output))
+        return std::nullopt;
+    return output->path;
 }
 
 bool Download::rowExists(int position) const {

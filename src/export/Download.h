@@ -49,6 +49,12 @@ public:
     // Lets pending window input run; once before every row.
     std::function<void()> yield;
     DeviceFactory openDevice;
+    // When set, a checked row it answers true for is passed over as saved before, like an
+    // unchecked one.
+    std::function<bool(int position)> savedBefore;
+    // When set, told of each row saved, with the name of the file in the folder that holds it,
+    // once that file is complete.
+    std::function<void(int position, const QString& fileName)> saved;
 
     // The output folder is read each time a file is opened, and stopRequested before every row: a
     // click handled during a yield may change either.
@@ -77,12 +83,16 @@ private:
     Outcome oneFile(const QString& folder, const bool& stopRequested);
     bool folderUsable(const QString& folder);
     void tell(const QString& text);
-    bool save(const QString& folder, const QString& fileName, const QByteArray& bytes);
+    // The path of the file that holds the bytes; nothing when they could not be saved.
+    std::optional<QString> save(const QString& folder, const QString& fileName,
+                                const QByteArray& bytes);
     std::optional<Output> begin(const QString& folder, const QString& fileName);
     bool put(Output& output, const QByteArray& bytes);
-    // Keeps the file, unless a file of the same name before it holds the same bytes.
+    // Keeps the file, unless a file of the same name before it holds the same bytes; then that
+    // file's path is the output's.
     bool finish(Output& output);
-    static bool heldBefore(const Output& output);
+    static QString heldBefore(const Output& output);
+    bool passedOver(int position) const;
     std::unique_ptr<QIODevice> openForWriting(const QString& path);
     bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);

@@ -241,6 +241,8 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
     if (const char* subject = firstRawHeader(parsed.get(), "Subject"))
         email.Subject = headerText(subject);
     email.Date = messageDate(parsed.get(), internalDate);
+    if (const char* id = g_mime_message_get_message_id(parsed.get()))
+        email.MessageId = QString::fromUtf8(id);
 
     BodyParts bodies;
     g_mime_message_foreach(parsed.get(), collectBodyPart, &bodies);
