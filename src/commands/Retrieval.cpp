@@ -84,11 +84,12 @@ void noListing(Guard& guard, RetrievalOwner& owner, const clsMailIMAP& session, 
     guard(line + 2, [&] { SkipDoneMessage = true; });
 }
 
-// A listing that broke or was stopped while it signed in has said all there is to say. Answers
-// the numbers it skipped, told with "Done.".
+// A listing that could not sign in, could not open its folder, broke or was stopped while it
+// signed in has said all there is to say: only one that listed ends with "Done.". Answers the
+// numbers it skipped, told with "Done.".
 qint32 noteListingEnd(const clsMailIMAP& session) {
     using End = clsMailIMAP::ListingEnd;
-    if (session.LastListingEnd == End::Broken || session.LastListingEnd == End::StoppedSigningIn)
+    if (session.LastListingEnd != End::Finished && session.LastListingEnd != End::Stopped)
         SkipDoneMessage = true;
     return session.SkippedMessages;
 }
@@ -191,10 +192,8 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
         range.setMailIMAP(session);
         range.setMaxMessage(session->GetTotalMessage(folder));
     });
-    // An impossible count was told once already.
-    guard(118, [&] {
-        count = range.MaxMessage() < 0 ? range.MaxMessage() : session->GetTotalMessage(folder);
-    });
+    // The folder is asked for its count once: a folder that cannot be opened is told once.
+    guard(118, [&] { count = range.MaxMessage(); });
     if (guard.test(120, [&] { return !(count > 0); })) {
         noListing(guard, owner, *session, count, 122);
     } else {

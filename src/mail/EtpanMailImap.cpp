@@ -261,6 +261,20 @@ std::optional<QStringList> EtpanMailImap::ListMailboxes(const QString& reference
     return display;
 }
 
+std::optional<FolderDirectory> EtpanMailImap::ListFolderDirectory() {
+    const auto raw = call<std::optional<EtpanWorker::RawDirectory>>(
+        [](EtpanWorker& w) { return w.directory(); });
+    if (!raw)
+        return std::nullopt;
+    FolderDirectory directory{
+        ModifiedUtf7::decode(raw->personalPrefix), QChar::fromLatin1(raw->separator), {}};
+    for (const EtpanWorker::RawFolder& folder : raw->folders)
+        directory.folders.append(MailboxEntry{ModifiedUtf7::decode(folder.name),
+                                              QChar::fromLatin1(folder.separator),
+                                              folder.attributes});
+    return directory;
+}
+
 qint32 EtpanMailImap::Disconnect() {
     return call<bool>([](EtpanWorker& w) { return w.logout(); }) ? 1 : 0;
 }

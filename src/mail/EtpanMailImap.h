@@ -46,6 +46,7 @@ public:
     void setFetchWindow(qint32 first, qint32 last) override;
     std::optional<QStringList> ListMailboxes(const QString& reference,
                                              const QString& pattern) override;
+    std::optional<FolderDirectory> ListFolderDirectory() override;
     qint32 Disconnect() override;
     QString LastErrorText() const override { return lastError_; }
 

@@ -339,8 +339,10 @@ bool EtpanWorker::fail(const QString& operation, int code) {
     return false;
 }
 
-// Called in the worker thread. The response text is everything the server sent for the
-// command, untagged lines included.
+// Called in the worker thread. Sends the tag, the line and CR LF, nothing else: some servers
+// refuse a command with a blank before its line end. The response text is everything the server
+// sent for the command, untagged lines included. A refusal (NO or BAD) is an answer too: it is
+// answered, and it is the last-error text. Only a connection that fails answers "".
 QString EtpanWorker::command(const QByteArray& line) {
     Q_ASSERT(QThread::currentThread() == thread());
     const QString name = QString::fromUtf8(line.left(line.indexOf(' ')));
@@ -348,13 +350,22 @@ QString EtpanWorker::command(const QByteArray& line) {
         return {};
     captured_.clear();
     capturing_ = true;
-    const int r = mailimap_custom_command(imap_, line.constData());
+    const bool sent =
+        mailimap_send_current_tag(imap_) == MAILIMAP_NO_ERROR &&
+        mailstream_write(imap_->imap_stream, line.constData(), size_t(line.size())) >= 0;
+    const int r = sent ? finishCommand() : MAILIMAP_ERROR_STREAM;
     capturing_ = false;
+    const QByteArray received = std::exchange(captured_, {});
+    const QString response = QString::fromUtf8(received).trimmed();
+    if (r == MAILIMAP_ERROR_LOGIN && !taggedLine(received, imap_->imap_tag).isEmpty()) {
+        lastError_ = QStringLiteral("%1 refused, server replied: %2").arg(name, serverText());
+        return response;
+    }
     if (r != MAILIMAP_NO_ERROR) {
-        fail(name, r);
+        // A BYE instead of the tagged answer ends the session as surely as a broken stream.
+        fail(name, r == MAILIMAP_ERROR_LOGIN ? MAILIMAP_ERROR_FATAL : r);
         return {};
     }
-    const QString response = QString::fromUtf8(captured_).trimmed();
     return response.isEmpty() ? QStringLiteral("OK") : response;
 }
 

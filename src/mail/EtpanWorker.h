@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -17,6 +18,8 @@
 struct mailimap;
 struct mailimap_msg_att;
 struct _mailstream;
+struct clist_s;
+using clist = clist_s;
 class FetchAheadBuffer;
 
 // One IMAP connection through libetpan. The object lives on the component's worker thread and
@@ -66,6 +69,19 @@ public:
     // outstanding.
     void fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buffer);
     std::optional<QList<QByteArray>> list(const QByteArray& reference, const QByteArray& pattern);
+    // Every folder with its attributes (names as the server sends them, modified UTF-7) and the
+    // personal namespace.
+    struct RawFolder {
+        QByteArray name;
+        char separator = 0;
+        QStringList attributes;
+    };
+    struct RawDirectory {
+        QByteArray personalPrefix;
+        char separator = 0;
+        QList<RawFolder> folders;
+    };
+    std::optional<RawDirectory> directory();
     bool logout();
 
     QString lastError() const { return lastError_; }
@@ -88,6 +104,9 @@ private:
     void sendLoginArgument(const QByteArray& value, bool& ok);
     int finishCommand();
     int requestCapabilities();
+    bool knowCapabilities();
+    bool readNamespace(RawDirectory& directory);
+    int listWithSpecialUse(clist** result);
     bool pause(int milliseconds);
     void giveUpThrottled(const QString& operation);
     bool requested(quint32 n) const;

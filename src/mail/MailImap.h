@@ -27,6 +27,23 @@ struct MessageUid {
     quint32 uid = 0;
 };
 
+// One folder of a LIST answer: its name for display, the separator of its hierarchy ('\0' when it
+// has none) and its attributes as the server wrote them ("\\Sent", "\\Noselect", ...).
+struct MailboxEntry {
+    QString name;
+    QChar separator;
+    QStringList attributes;
+};
+
+// The server's folders as one LIST (with special-use attributes where the server offers them)
+// gives them, and the prefix of the personal namespace with its separator ("INBOX." and '.' on a
+// server that keeps every folder under the inbox; "" where folders sit at the top).
+struct FolderDirectory {
+    QString personalPrefix;
+    QChar separator;
+    QList<MailboxEntry> folders;
+};
+
 // How an XOAUTH2 sign-in ended.
 enum class XOAuth2Result {
     SignedIn,
@@ -51,7 +68,9 @@ public:
     virtual void setTrustedCertificates(const QString& pemFile) = 0;
 
     virtual qint32 Connect(const QString& host) = 0;
-    // Sends one command line exactly as given; answers the server's response, "" on failure.
+    // Sends one command line exactly as given, followed by CR LF and nothing else. Answers the
+    // server's response, a refusal (NO, BAD) included, which also becomes the last-error text;
+    // "" when no answer came (the connection failed or closed).
     virtual QString SendRawCommand(const QString& command) = 0;
     virtual qint32 Login(const QString& user, const QString& password) = 0;
     // Signs in with an OAuth2 access token (SASL XOAUTH2) instead of LOGIN: asks the server for
@@ -83,6 +102,8 @@ public:
     // Folder names for display; no list on failure.
     virtual std::optional<QStringList> ListMailboxes(const QString& reference,
                                                      const QString& pattern) = 0;
+    // The folders and the personal namespace; no directory on failure.
+    virtual std::optional<FolderDirectory> ListFolderDirectory() { return std::nullopt; }
     virtual qint32 Disconnect() = 0;
     virtual QString LastErrorText() const = 0;
 

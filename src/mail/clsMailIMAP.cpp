@@ -4,6 +4,7 @@
 #include "base/Failure.h"
 #include "base/Prompter.h"
 #include "mail/ErrorLog.h"
+#include "mail/FolderResolver.h"
 #include "mail/MailImap.h"
 
 #include <QCoreApplication>
@@ -110,11 +111,25 @@ bool clsMailIMAP::OpenConnection(MailImap& component) {
         GetLastError();
         return false;
     }
+    // A server that does not take the identification refuses it: that is an answer too, and the
+    // sign-in goes on. Only no answer at all fails.
     if (component.SendRawCommand(QStringLiteral("ID (\"GUID\" \"1\")")).isEmpty()) {
         GetLastError();
         return false;
     }
+    NoteIdentificationRefused(component);
     return true;
+}
+
+void clsMailIMAP::NoteIdentificationRefused(const MailImap& component) {
+    const QString refusal = component.LastErrorText();
+    if (refusal.isEmpty())
+        return;
+    try {
+        ErrorLog::append(refusal);
+    } catch (const Failure&) {
+        // The log only explains; a sign-in does not fail for it.
+    }
 }
 
 bool clsMailIMAP::Connect() {
@@ -166,13 +181,57 @@ bool clsMailIMAP::SignInWithToken(MailImap& component, TokenNeed need) {
     }
 }
 
+// Opens the folder the window calls FolderName: by that name first, so that a server which has
+// it sees only EXAMINE of that name; otherwise by the server's own name for it, found from its
+// folder list once per session.
+qint32 clsMailIMAP::OpenFolder(MailImap& component, const QString& FolderName) {
+    folderRefusal_.clear();
+    if (const auto known = serverFolders_.constFind(FolderName); known != serverFolders_.cend()) {
+        lastResult = component.SelectMailbox(*known);
+        if (lastResult != 1)
+            folderRefusal_ = component.LastErrorText();
+        return lastResult;
+    }
+    lastResult = component.SelectMailbox(FolderName);
+    if (lastResult == 1 || AbortProcess || !component.IsConnected())
+        return lastResult;
+    folderRefusal_ = component.LastErrorText();
+    const std::optional<FolderDirectory> directory = component.ListFolderDirectory();
+    const QString name = directory ? FolderResolver::serverName(FolderName, *directory) : QString();
+    if (name.isEmpty() || name == FolderName)
+        return lastResult;
+    lastResult = component.SelectMailbox(name);
+    if (lastResult == 1)
+        serverFolders_.insert(FolderName, name);
+    else
+        folderRefusal_ = component.LastErrorText();
+    return lastResult;
+}
+
+// A folder the server answered for but would not open is told as such, by name; a connection that
+// failed under it is a failed sign-in like any other. Answers whether the failure was the
+// folder's.
+bool clsMailIMAP::ShowFolderFailure(const MailImap& component, const QString& FolderName) {
+    const bool folders = component.IsConnected() && !folderRefusal_.isEmpty();
+    if (AbortProcess)
+        return folders;
+    if (!folders) {
+        GetLastError();
+        return false;
+    }
+    showMessage(nullptr,
+                QStringLiteral("The folder \"%1\" could not be found or opened on the server, "
+                               "under this name or another name for it. Nothing was listed.\n\n"
+                               "The server answered: %2")
+                    .arg(FolderName, folderRefusal_),
+                BoxIcon::Exclamation);
+    return true;
+}
+
 qint32 clsMailIMAP::GetTotalMessage(const QString& FolderName) {
     Binding binding(*this);
-    lastResult = binding.component().SelectMailbox(FolderName);
-    if (lastResult != 1) {
-        GetLastError();
-        return 0;
-    }
+    if (OpenFolder(binding.component(), FolderName) != 1)
+        return ShowFolderFailure(binding.component(), FolderName) ? -1 : 0;
     const qint32 count = binding.component().MessageCount();
     if (count < 0)
         showMessage(nullptr,
@@ -220,10 +279,11 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     }
     Binding binding(*this);
     MailImap& component = binding.component();
-    lastResult = component.SelectMailbox(FolderName);
-    if (lastResult != 1) {
-        LastListingEnd = AbortProcess ? ListingEnd::StoppedSigningIn : ListingEnd::SignInFailed;
-        GetLastError();
+    if (OpenFolder(component, FolderName) != 1) {
+        const bool folders = ShowFolderFailure(component, FolderName);
+        LastListingEnd = AbortProcess ? ListingEnd::StoppedSigningIn
+                         : folders    ? ListingEnd::FolderUnavailable
+                                      : ListingEnd::SignInFailed;
         return;
     }
     qint32 listed = 0;
@@ -319,9 +379,8 @@ bool clsMailIMAP::Resume(MailImap& component, const QString& FolderName, qint32 
     const auto noDeadline = qScopeGuard([this] { connectDeadline_ = QDeadlineTimer::Forever; });
     if (!SignInWithToken(component, TokenNeed::Fresh))
         return false;
-    lastResult = component.SelectMailbox(FolderName);
-    if (lastResult != 1) {
-        GetLastError();
+    if (OpenFolder(component, FolderName) != 1) {
+        ShowFolderFailure(component, FolderName);
         return false;
     }
     component.setFetchWindow(from, last);

@@ -4,6 +4,7 @@
 #include "mail/MailImap.h"
 
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -34,7 +35,8 @@ public:
         SignInFailed,     // its login failed or its folder could not be selected; boxes shown
         StoppedSigningIn, // Stop came while it signed in: nothing shown
         Stopped,          // Stop came while it listed
-        Broken            // the connection failed under it; its box shown
+        Broken,           // the connection failed under it; its box shown
+        FolderUnavailable // its folder could not be found or opened; its box shown
     };
 
     bool AbortProcess = false;
@@ -77,6 +79,9 @@ public:
     // How long connecting and signing in may take, together.
     static void setConnectDeadline(std::chrono::milliseconds deadline);
     bool Connect();
+    // The folder's message count; 0 when it cannot be selected for want of a connection (the
+    // invalid-login box shown), -1 when the folder cannot be found or opened or its count cannot
+    // be (a box naming the folder shown).
     qint32 GetTotalMessage(const QString& FolderName);
     void StartMailExtraction(const QString& FolderName);
     // The UID of every message of the folder that GetTotalMessage selected last, without their
@@ -110,10 +115,16 @@ private:
     // Lists first to last; false when the listing ended before last (stopped or broken).
     bool ListRange(MailImap& component, const QString& FolderName, qint32 first, qint32 last,
                    qint32& listed);
+    qint32 OpenFolder(MailImap& component, const QString& FolderName);
+    bool ShowFolderFailure(const MailImap& component, const QString& FolderName);
+    void NoteIdentificationRefused(const MailImap& component);
 
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
     std::optional<XOAuth2Result> lastSignIn;
     Identity listedIdentity;
     QDeadlineTimer connectDeadline_{QDeadlineTimer::Forever}; // while Connect runs
     bool timedOut_ = false;
+    // The server's names of the window's folders where they differ, found once per session.
+    QHash<QString, QString> serverFolders_;
+    QString folderRefusal_; // the server's answer to the last folder that could not be opened
 };

@@ -53,6 +53,12 @@ MailServer::MailServer(const Options& options) : user_(options.user), password_(
                           QString::number(QCoreApplication::applicationPid())};
     if (!options.oauth2Introspection.isEmpty())
         arguments << QStringLiteral("--oauth2-introspection") << options.oauth2Introspection;
+    if (!options.prefix.isEmpty())
+        arguments << QStringLiteral("--prefix") << options.prefix;
+    if (!options.separator.isEmpty())
+        arguments << QStringLiteral("--separator") << options.separator;
+    for (const QString& folder : options.specialUse)
+        arguments << QStringLiteral("--special-use") << folder;
     const QString out = runScript(arguments, ok);
     if (!ok) {
         error_ = out;

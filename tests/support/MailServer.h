@@ -15,6 +15,11 @@ public:
         // When set, the server takes only XOAUTH2/OAUTHBEARER bearer tokens and asks this
         // address whether one is live (IdentityProvider::introspectionUrl()).
         QString oauth2Introspection = {};
+        // Folders laid out as other servers do: a namespace prefix ("INBOX."), its separator,
+        // and folders of the seed marked with a special-use attribute ("Sent Messages=\\Sent").
+        QString prefix = {};
+        QString separator = {};
+        QStringList specialUse = {};
     };
 
     MailServer();
