@@ -99,6 +99,8 @@ SaveReport saveChecked(const MessageListModel& list, const RecordStore& records,
 }
 
 QString doneText(const SaveReport& report) {
+    if (report.savedBefore == 0)
+        return QStringLiteral("Done.");
     const QString saved = report.saved == 1 ? QStringLiteral("1 email saved")
                                             : QStringLiteral("%1 emails saved").arg(report.saved);
     const QString before =

@@ -39,7 +39,7 @@ SaveReport saveChecked(const MessageListModel& list, const RecordStore& records,
                        const std::function<void()>& yield, SavedRecord* opened = nullptr);
 
 // The end of a download that skipped what was saved before:
-// "Done. 12 emails saved, 168 saved before were skipped."
+// "Done. 12 emails saved, 168 saved before were skipped."; "Done." when none was skipped.
 QString doneText(const SaveReport& report);
 
 } // namespace job

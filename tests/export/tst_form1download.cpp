@@ -192,9 +192,7 @@ void TestForm1Download::skipsWhatWasSavedBefore_data() {
     QTest::addColumn<QString>("afterDeleting");
     QTest::newRow("separate files")
         << true << QStringLiteral("Done. 1 email saved, 2 saved before were skipped.");
-    QTest::newRow("one file") << false
-                              << QStringLiteral(
-                                     "Done. 3 emails saved, 0 saved before were skipped.");
+    QTest::newRow("one file") << false << QStringLiteral("Done.");
 }
 
 // With "Skip emails already saved to this folder" checked, a second download saves nothing and
@@ -210,7 +208,7 @@ void TestForm1Download::skipsWhatWasSavedBefore() {
         form->PushButton7->click();
         return prompter->texts();
     };
-    QCOMPARE(download(), QStringList{"Done. 3 emails saved, 0 saved before were skipped."});
+    QCOMPARE(download(), QStringList{"Done."});
     QVERIFY(QFile::exists(output->filePath(SavedRecord::fileName())));
     const QStringList first = savedFiles();
     QCOMPARE(first.size(), separateFiles ? 3 : 1);
