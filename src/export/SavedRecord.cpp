@@ -57,21 +57,24 @@ QString dateText(const QDateTime& date) {
     return date.isValid() ? date.toUTC().toString(Qt::ISODate) : QString();
 }
 
-QString mailboxKey(const MessageOrigin& origin) {
-    return escaped(origin.server) + u'\t' + escaped(origin.user) + u'\t' + escaped(origin.folder);
+// The line up to (not including) its count-th tab; empty when it has fewer.
+QString upToTab(const QString& line, int count) {
+    qsizetype at = -1;
+    for (int i = 0; i < count; ++i)
+        if ((at = line.indexOf(u'\t', at + 1)) < 0)
+            return {};
+    return line.left(at);
 }
 
-QString uidValidityKey(const MessageOrigin& origin) {
-    return mailboxKey(origin) + u'\t' + QString::number(origin.uidValidity);
-}
-
-QString uidKey(const MessageOrigin& origin) {
-    return uidValidityKey(origin) + u'\t' + QString::number(origin.uid);
-}
-
-QString messageIdKey(const MessageOrigin& origin) {
-    return mailboxKey(origin) + u'\t' + escaped(origin.messageId) + u'\t' + escaped(origin.sender) +
-           u'\t' + dateText(origin.date);
+// Fields first to last (from 0) of the line, with the tabs between them.
+QString fields(const QString& line, int first, int last) {
+    qsizetype from = 0;
+    for (int i = 0; i < first; ++i)
+        from = line.indexOf(u'\t', from) + 1;
+    qsizetype to = from - 1;
+    for (int i = first; i <= last; ++i)
+        to = line.indexOf(u'\t', to + 1);
+    return line.mid(from, to < 0 ? -1 : to - from);
 }
 
 } // namespace
@@ -105,81 +108,111 @@ std::optional<QString> SavedRecord::read() {
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("its record of saved emails (%1) cannot be read: %2")
             .arg(fileName(), file.errorString());
-    if (file.readLine().trimmed() != header)
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    if (lines.first().trimmed() != header)
         return QStringLiteral("its record of saved emails (%1) was not written by this version")
             .arg(fileName());
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (line.endsWith('\n'))
-            line.chop(1);
-        const QStringList fields = QString::fromUtf8(line).split(u'\t');
+    entries_.reserve(lines.size());
+    for (qsizetype i = 1; i < lines.size(); ++i) {
         // A line cut short (the disk filled while another program wrote it) is passed over.
-        if (fields.size() != fieldCount)
+        if (lines[i].count('\t') != fieldCount - 1)
             continue;
-        Entry entry;
-        entry.origin.server = unescaped(fields[0]);
-        entry.origin.user = unescaped(fields[1]);
-        entry.origin.folder = unescaped(fields[2]);
-        entry.origin.uidValidity = fields[3].toUInt();
-        entry.origin.uid = fields[4].toUInt();
-        entry.origin.messageId = unescaped(fields[5]);
-        entry.origin.sender = unescaped(fields[6]);
-        entry.origin.date = QDateTime::fromString(fields[7], Qt::ISODate);
-        entry.file = unescaped(fields[8]);
-        entries_.append(entry);
+        entries_.append(QString::fromUtf8(lines[i]));
         index(entries_.size() - 1);
-        uidValidities_.insert(uidValidityKey(entry.origin));
+        uidValidities_.insert(upToTab(entries_.last(), 4));
     }
     return std::nullopt;
 }
 
+// The keys are the line's own fields: the first five, and the first three with the sixth to
+// eighth; the UID and the Message-ID are left out when unknown.
 void SavedRecord::index(qsizetype position) {
-    const MessageOrigin& origin = entries_[position].origin;
-    if (origin.uid != 0)
-        byUid_.insert(uidKey(origin), position);
-    if (!origin.messageId.isEmpty())
-        byMessageId_.insert(messageIdKey(origin), position);
+    const QString& line = entries_[position];
+    if (fields(line, 4, 4) != QLatin1String("0"))
+        byUid_.insert(upToTab(line, 5), position);
+    if (!fields(line, 5, 5).isEmpty())
+        byMessageId_.insert(upToTab(line, 3) + u'\t' + fields(line, 5, 7), position);
 }
 
-bool SavedRecord::fileThere(const QString& file) const {
-    return !file.isEmpty() && QFileInfo::exists(QDir(folder_).filePath(file));
+QString SavedRecord::fileOf(qsizetype position) const {
+    return unescaped(fields(entries_[position], 8, 8));
 }
 
-bool SavedRecord::knowsUidValidity(const MessageOrigin& folder) const {
-    return folder.uidValidity != 0 && uidValidities_.contains(uidValidityKey(folder));
+bool SavedRecord::fileThere(const QString& file) {
+    if (!files_) {
+        const QStringList names =
+            QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        files_ = QSet<QString>(names.cbegin(), names.cend());
+    }
+    return files_->contains(file);
+}
+
+QString SavedRecord::mailboxKey(const MessageOrigin& origin) {
+    if (lastMailboxKey_.isEmpty() || origin.server != lastMailbox_.server ||
+        origin.user != lastMailbox_.user || origin.folder != lastMailbox_.folder) {
+        lastMailbox_ = origin;
+        lastMailboxKey_ =
+            escaped(origin.server) + u'\t' + escaped(origin.user) + u'\t' + escaped(origin.folder);
+    }
+    return lastMailboxKey_;
+}
+
+bool SavedRecord::knowsUidValidity(const MessageOrigin& folder) {
+    return folder.uidValidity != 0 && uidValidities_.contains(mailboxKey(folder) + u'\t' +
+                                                              QString::number(folder.uidValidity));
 }
 
 // Only the UIDVALIDITY values read decide which way a message is looked up: an entry kept under a
 // new one during this run must not hide the others from the Message-ID look-up.
 std::optional<QString> SavedRecord::savedFile(const MessageOrigin& origin) {
+    const auto there = [this](qsizetype position) -> std::optional<QString> {
+        QString file = fileOf(position);
+        if (!fileThere(file))
+            return std::nullopt;
+        return file;
+    };
     if (origin.uid != 0 && knowsUidValidity(origin)) {
         const auto found = byUid_.constFind(uidKey(origin));
-        if (found == byUid_.cend() || !fileThere(entries_[*found].file))
-            return std::nullopt;
-        return entries_[*found].file;
+        return found == byUid_.cend() ? std::nullopt : there(*found);
     }
     if (origin.messageId.isEmpty())
         return std::nullopt;
     const auto found = byMessageId_.constFind(messageIdKey(origin));
-    if (found == byMessageId_.cend() || !fileThere(entries_[*found].file))
+    if (found == byMessageId_.cend())
         return std::nullopt;
-    const QString file = entries_[*found].file;
-    if (origin.uid != 0)
-        add(origin, file);
+    const std::optional<QString> file = there(*found);
+    if (file && origin.uid != 0)
+        add(origin, *file);
     return file;
 }
 
 void SavedRecord::add(const MessageOrigin& origin, const QString& fileName) {
     changed_ = true;
+    if (files_)
+        files_->insert(fileName);
+    const QString line =
+        QStringList{uidKey(origin), escaped(origin.messageId), escaped(origin.sender),
+                    dateText(origin.date), escaped(fileName)}
+            .join(u'\t');
     if (origin.uid != 0) {
         const auto found = byUid_.constFind(uidKey(origin));
         if (found != byUid_.cend()) {
-            entries_[*found] = {origin, fileName};
+            entries_[*found] = line;
             return;
         }
     }
-    entries_.append({origin, fileName});
+    entries_.append(line);
     index(entries_.size() - 1);
+}
+
+QString SavedRecord::uidKey(const MessageOrigin& origin) {
+    return mailboxKey(origin) + u'\t' + QString::number(origin.uidValidity) + u'\t' +
+           QString::number(origin.uid);
+}
+
+QString SavedRecord::messageIdKey(const MessageOrigin& origin) {
+    return mailboxKey(origin) + u'\t' + escaped(origin.messageId) + u'\t' + escaped(origin.sender) +
+           u'\t' + dateText(origin.date);
 }
 
 std::optional<QString> SavedRecord::writeSoon() {
@@ -196,16 +229,8 @@ std::optional<QString> SavedRecord::write() {
         return QStringLiteral("its record of saved emails cannot be written: %1")
             .arg(file.errorString());
     QByteArray text = header + '\n';
-    for (const Entry& entry : std::as_const(entries_)) {
-        const MessageOrigin& o = entry.origin;
-        const QString line = QStringList{escaped(o.server),      escaped(o.user),
-                                         escaped(o.folder),      QString::number(o.uidValidity),
-                                         QString::number(o.uid), escaped(o.messageId),
-                                         escaped(o.sender),      dateText(o.date),
-                                         escaped(entry.file)}
-                                 .join(u'\t');
+    for (const QString& line : std::as_const(entries_))
         text += line.toUtf8() + '\n';
-    }
     if (file.write(text) != text.size() || !file.commit())
         return QStringLiteral("its record of saved emails cannot be written: %1")
             .arg(file.errorString());

@@ -4,10 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QLockFile>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -42,7 +42,7 @@ public:
     bool savedBefore(const MessageOrigin& origin) { return savedFile(origin).has_value(); }
     // Whether the record knows the folder's messages by this UIDVALIDITY, so that a UID it does
     // not name is a message never saved.
-    bool knowsUidValidity(const MessageOrigin& folder) const;
+    bool knowsUidValidity(const MessageOrigin& folder);
 
     // Notes a message saved into fileName; written with the next write().
     void add(const MessageOrigin& origin, const QString& fileName);
@@ -53,21 +53,27 @@ public:
     std::optional<QString> write();
 
 private:
-    struct Entry {
-        MessageOrigin origin;
-        QString file;
-    };
-
+    // An entry is kept as its line, without the line end: its keys are parts of the line as
+    // written, so reading a large record splits lines and unescapes nothing.
     void index(qsizetype position);
-    bool fileThere(const QString& file) const;
+    QString fileOf(qsizetype position) const;
+    bool fileThere(const QString& file);
+    QString mailboxKey(const MessageOrigin& origin);
+    QString uidKey(const MessageOrigin& origin);
+    QString messageIdKey(const MessageOrigin& origin);
     std::optional<QString> read();
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;
-    QList<Entry> entries_;
+    QStringList entries_;
     QHash<QString, qsizetype> byUid_;
     QHash<QString, qsizetype> byMessageId_;
     QSet<QString> uidValidities_;
+    // The names of the folder's files, read once when first needed, and those saved since.
+    std::optional<QSet<QString>> files_;
+    // The escaped mailbox fields of the last origin looked at, which most often is the next one's.
+    MessageOrigin lastMailbox_;
+    QString lastMailboxKey_;
     bool changed_ = false;
     QElapsedTimer sinceWrite_;
 };
