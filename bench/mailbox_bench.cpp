@@ -8,7 +8,10 @@
 //   job          Get All, Check All, then "Emails.txt" and one file per message, to "Done." each,
 //                saved on the disk and on tmpfs;
 //   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on the disk
-//                and on tmpfs, each compared with the job saving to the same place.
+//                and on tmpfs, each compared with the job saving to the same place;
+//   export       "quentaril export" saving the Inbox to the disk, one file per message, compared
+//                with mbsync on the disk; and its second run, which finds nothing new, compared
+//                with its ceiling: the same sign-in and UID SEARCH ALL.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
 //                      [--listing-only] [--large-message MB] [--serve]
@@ -16,6 +19,7 @@
 
 #include "BenchServer.h"
 #include "DelayProxy.h"
+#include "ExportRun.h"
 #include "MailServer.h"
 #include "MbsyncRun.h"
 #include "MixedMailbox.h"
@@ -68,6 +72,15 @@ int measureInThisProcess(const QStringList& a) {
     } else if (method == QLatin1String("mbsync")) {
         m.seconds = runMbsync(login, output, m.peakKb);
         m.ok = m.seconds >= 0;
+    } else if (method == QLatin1String("export") || method == QLatin1String("export-again")) {
+        m.seconds = runExport(login, output, method == QLatin1String("export-again"), m.peakKb);
+        m.ok = m.seconds >= 0;
+    } else if (method == QLatin1String("uids")) {
+        QElapsedTimer clock;
+        clock.start();
+        m.ok = uidSearchAll(login) == count;
+        m.seconds = double(clock.nsecsElapsed()) / 1e9;
+        m.peakKb = peakKilobytes();
     } else {
         m.window = runWindow(login, method == QLatin1String("job") ? output : QString());
         const WindowRun& w = m.window;
@@ -204,6 +217,14 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
         row("mbsync to a Maildir on tmpfs", *peerOnTmpfs,
             times(peerOnTmpfs->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
     }
+    const Series& command = s.at(QStringLiteral("export"));
+    const Series& uids = s.at(QStringLiteral("uids"));
+    const Series& again = s.at(QStringLiteral("export again"));
+    row("quentaril export, output on disk", command, jobRatio(command, peerOnDisk));
+    row("sign-in and UID SEARCH ALL (ceiling of a run with nothing new)", uids,
+        QStringLiteral("1.0× of its ceiling"));
+    row("quentaril export with nothing new", again,
+        times(again.seconds(), uids.seconds()) + QStringLiteral(" of its ceiling"));
     std::printf("\nWhole job in parts (medians): listing %.2f s, Check All %.3f s, "
                 "\"Emails.txt\" %.2f s, one file per message %.2f s on disk; %.2f s, %.3f s, "
                 "%.2f s, %.2f s on tmpfs. Longest stall of the window's thread while listing: "
@@ -306,6 +327,9 @@ int runAll(const QCommandLineParser& options) {
             measure(QStringLiteral("job on disk"), QStringLiteral("job"), disk);
             measure(QStringLiteral("job on tmpfs"), QStringLiteral("job"),
                     QStringLiteral("/dev/shm"));
+            measure(QStringLiteral("export"), QStringLiteral("export"), disk);
+            measure(QStringLiteral("uids"), QStringLiteral("uids"), QString());
+            measure(QStringLiteral("export again"), QStringLiteral("export-again"), disk);
             if (!withMbsync)
                 continue;
             measure(QStringLiteral("mbsync on disk"), QStringLiteral("mbsync"), disk);
