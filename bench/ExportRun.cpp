@@ -1,9 +1,13 @@
 #include "ExportRun.h"
 
+#include "app/ExportCommand.h"
+#include "base/SettingsStore.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 
 #include <libetpan/libetpan.h>
 #include <sys/resource.h>
@@ -19,7 +23,8 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-double runExport(const BenchLogin& login, const QString& output, bool again, long& peakKb) {
+double runExport(const BenchLogin& login, const QString& output, ExportMeasure measure,
+                 long& peakKb) {
     const QDir work(login.work);
     const QString settings = work.filePath(QStringLiteral("config/Vantrello"));
     const QString passwordFile = work.filePath(QStringLiteral("password"));
@@ -60,13 +65,32 @@ double runExport(const BenchLogin& login, const QString& output, bool again, lon
         }
         return seconds;
     };
-    if (again && once() < 0)
+    if (measure != ExportMeasure::WholeJob && once() < 0)
         return -1;
-    const double seconds = once();
+    if (measure != ExportMeasure::NothingNewInside) {
+        const double seconds = once();
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        peakKb = usage.ru_maxrss;
+        return seconds;
+    }
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       work.filePath(QStringLiteral("config")));
+    SettingsStore::reopen();
+    ExportOptions options;
+    options.folder = QStringLiteral("Inbox");
+    options.saveFolder = output;
+    options.server = QStringLiteral("localhost:%1").arg(login.port);
+    options.user = login.user;
+    options.passwordFile = passwordFile;
+    QElapsedTimer clock;
+    clock.start();
+    const int status = exportWith(options);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
     rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    getrusage(RUSAGE_SELF, &usage);
     peakKb = usage.ru_maxrss;
-    return seconds;
+    return status == 0 ? seconds : -1;
 }
 
 int uidSearchAll(const BenchLogin& login) {

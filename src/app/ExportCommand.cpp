@@ -72,7 +72,8 @@ std::optional<QString> passwordFrom(const ExportOptions& options) {
     return QString::fromUtf8(line);
 }
 
-// The whole command once its options are read; the settings are there now.
+} // namespace
+
 int exportWith(const ExportOptions& options) {
     const QString serverText = options.server.value_or(setting("Server"));
     const ServerAddress server = serverText.isEmpty() ? ServerAddress{ServerSetting::defaultHost(),
@@ -165,8 +166,6 @@ int exportWith(const ExportOptions& options) {
     }
     return Incomplete;
 }
-
-} // namespace
 
 int runExport(int& argc, char** argv, const QStringList& arguments) {
     const ExportCommandLine::Parsed parsed = ExportCommandLine::parse(arguments);

@@ -113,6 +113,8 @@ std::optional<QString> SavedRecord::read() {
         return QStringLiteral("its record of saved emails (%1) was not written by this version")
             .arg(fileName());
     entries_.reserve(lines.size());
+    byUid_.reserve(lines.size());
+    byMessageId_.reserve(lines.size());
     for (qsizetype i = 1; i < lines.size(); ++i) {
         // A line cut short (the disk filled while another program wrote it) is passed over.
         if (lines[i].count('\t') != fieldCount - 1)
@@ -141,7 +143,7 @@ QString SavedRecord::fileOf(qsizetype position) const {
 bool SavedRecord::fileThere(const QString& file) {
     if (!files_) {
         const QStringList names =
-            QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System);
+            QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
         files_ = QSet<QString>(names.cbegin(), names.cend());
     }
     return files_->contains(file);
