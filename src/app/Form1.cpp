@@ -208,6 +208,8 @@ void Form1::buildControls() {
     scrollArea_->setFrameShape(QFrame::NoFrame);
     scrollArea_->setWidgetResizable(true);
     scrollArea_->setWidget(content);
+    // The scroll area only holds the controls: Tab never stops on it, where no frame would show.
+    scrollArea_->setFocusPolicy(Qt::NoFocus);
     // The window's colours (the skin's too) show through.
     scrollArea_->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -238,12 +240,30 @@ void Form1::showEvent(QShowEvent* event) {
         shownBefore_ = true;
         sizeToDesign();
         CentreWindow(this);
+        // The first keys typed go to the Live ID, or, when a remembered sign-in has filled the
+        // boxes, to "1. Connect".
+        const bool remembered = Check1->isChecked() && !Text1->text().isEmpty();
+        (remembered ? static_cast<QWidget*>(PushButton5) : Text1)->setFocus();
     }
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, [this] {
         if (const QScreen* shown = screen())
             FitToArea(this, shown->availableGeometry());
     });
+}
+
+// A window manager frames the window after it is shown; once the frame is known the window is
+// fitted again with it, so that the title bar stays on the screen.
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (shownBefore_ && !fittedToFrame_ && FrameKnown(this)) {
+        fittedToFrame_ = true;
+        // The title bar assumed before may have been taller than the real one.
+        if (const QScreen* shown = screen())
+            FitToArea(this, shown->availableGeometry(),
+                      scrollArea_->widget()->sizeHint() +
+                          QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
+    }
 }
 
 // Names a person would say for the controls whose caption does not say it already.
@@ -327,6 +347,11 @@ MessageListModel& Form1::ownedList() {
     return ListView1->list();
 }
 
+void Form1::setProgressText(const QString& text) {
+    ProgressBar1->setStatusText(text, StatusLine::Pace::Progress);
+    emit statusTextChanged(text);
+}
+
 void Form1::setStatusText(const QString& text) {
     ProgressBar1->setStatusText(text);
     emit statusTextChanged(text);
@@ -365,6 +390,11 @@ void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
     connect(raw, &clsMailIMAP::ScrapProgress, this, [this, raw](qint32 percent) {
         if (oMail.get() == raw)
             oMail_ScrapProgress(percent);
+    });
+    connect(raw, &clsMailIMAP::ErrorLogUnwritable, this, [this](const QString& reason) {
+        setStatusText(QStringLiteral("errorlog.txt cannot be written (%1); listing goes on "
+                                     "without it.")
+                          .arg(reason));
     });
 }
 

@@ -101,6 +101,8 @@ public:
     std::shared_ptr<clsMailIMAP> oMail;
     bool CheckSearchActive = false;
     bool StopDownloadRequested = false;
+    // A download is walking the list.
+    bool downloadRunning() const override { return downloadRunning_; }
     // The sessions of the retrieval runs in progress, each held by its command; a run may start
     // inside another's yield, and a Disconnect may have dropped oMail meanwhile.
     QList<clsMailIMAP*> runningSessions;
@@ -126,6 +128,8 @@ public:
 
     // The one-line text shown on the progress bar.
     void setStatusText(const QString& text) override;
+    // A text of a run's progress: screen readers hear it at a pace, not at every change.
+    void setProgressText(const QString& text);
     QString statusText() const;
 
     // Pointer codes of this window (default, hourglass, the custom hand).
@@ -207,6 +211,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
@@ -230,6 +235,7 @@ private:
     PointerControl* pointer_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
+    bool fittedToFrame_ = false;
     // Form_Load is filling the password box before "Remember me" is restored: that change must
     // not store an empty password over the remembered one.
     bool restoring_ = false;
@@ -237,6 +243,7 @@ private:
     std::unique_ptr<auth::SignIn> signIn_;
     QPointer<DeviceCodeBox> deviceCodeBox_;
     bool signInInteractive_ = false;
+    bool downloadRunning_ = false;
     QString keyringNotice_;
     // Where the message of the listing event being handled came from.
     MessageOrigin listedOrigin_;

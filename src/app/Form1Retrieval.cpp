@@ -39,7 +39,7 @@ void Form1::oMail_ScrapProgress(qint32 percent) {
         return;
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(percent);
-    setStatusText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation) +
-                  QStringLiteral(" of ") + QString::number(session->MaxRecord));
+    setProgressText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation) +
+                    QStringLiteral(" of ") + QString::number(session->MaxRecord));
     QCoreApplication::processEvents();
 }

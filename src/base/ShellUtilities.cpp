@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -114,15 +117,37 @@ void CentreWindow(QWidget* window) {
                  std::max(area.y(), static_cast<int>(top)));
 }
 
-void FitToArea(QWidget* window, const QRect& area) {
-    const QRect frame = window->frameGeometry();
-    const QSize decoration = frame.size() - window->geometry().size();
+bool FrameKnown(const QWidget* window) {
+    return window->frameGeometry().size() != window->geometry().size();
+}
+
+namespace {
+
+// What a window manager adds around a window, as far as it is known: before the window is framed,
+// a usual title bar on a platform with windows of its own.
+QSize decorationOf(const QWidget* window) {
+    if (FrameKnown(window))
+        return window->frameGeometry().size() - window->geometry().size();
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return {};
+    const int titleBar = qMax(window->style()->pixelMetric(QStyle::PM_TitleBarHeight),
+                              QFontMetrics(window->font()).height() * 2);
+    return {0, titleBar};
+}
+
+} // namespace
+
+void FitToArea(QWidget* window, const QRect& area, const QSize& wanted) {
+    const QSize decoration = decorationOf(window);
     const QSize room = area.size() - decoration;
-    const QSize fitted = window->size().boundedTo(room).expandedTo(window->minimumSize());
+    const QSize fitted = (wanted.isValid() ? wanted : window->size())
+                             .boundedTo(room)
+                             .expandedTo(window->minimumSize());
     if (fitted != window->size())
         window->resize(fitted);
     // Moved back inside where the area allows; a window wider than the area keeps its left edge.
-    QRect placed = window->frameGeometry();
+    QRect placed(window->frameGeometry().topLeft(), window->size() + decoration);
     if (placed.right() > area.right())
         placed.moveRight(area.right());
     if (placed.bottom() > area.bottom())
@@ -132,7 +157,7 @@ void FitToArea(QWidget* window, const QRect& area) {
     if (placed.top() < area.top())
         placed.moveTop(area.top());
     if (placed.topLeft() != window->frameGeometry().topLeft())
-        window->move(placed.topLeft());
+        window->move(placed.topLeft()); // a window's position is its frame's
 }
 
 void ApplyDialogColours(QWidget* window) {

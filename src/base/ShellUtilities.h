@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QStandardPaths>
 #include <QString>
 
@@ -43,8 +44,13 @@ void SetBoxText(QLineEdit* box, const QString& text);
 void CentreWindow(QWidget* window);
 
 // Shrinks window to fit area with its frame, down to its minimum size, and moves it so that its
-// frame lies inside area, the title bar first when it cannot fit whole.
-void FitToArea(QWidget* window, const QRect& area);
+// frame lies inside area, the title bar first when it cannot fit whole. Until a window manager
+// has framed the window its frame is not known: a usual title bar is assumed then, and the window
+// is fitted again once the frame is known (FrameKnown).
+// wanted, when given, is the size the window would take were there room (otherwise its size).
+void FitToArea(QWidget* window, const QRect& area, const QSize& wanted = {});
+// Whether the window manager's frame around window is known (it has a size of its own).
+bool FrameKnown(const QWidget* window);
 
 // The colour of the face of buttons, given to secondary windows and their option buttons, check
 // boxes, frames and labels.

@@ -19,6 +19,15 @@
 
 namespace {
 
+// The list stays as it is while a download saves it; the status line says why nothing happens.
+bool downloadRunning(RetrievalOwner& owner) {
+    if (!owner.downloadRunning())
+        return false;
+    owner.setStatusText(QStringLiteral("Listing is unavailable while emails are being saved: "
+                                       "stop the download first."));
+    return true;
+}
+
 bool notConnected(Guard& guard, RetrievalOwner& owner, int line) {
     if (!guard.test(line,
                     [&] { return owner.connectButton()->text() == QLatin1String("1. Connect"); }))
@@ -134,7 +143,7 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
         guard(106, [&] { owner.currentSession().reset(); });
         return;
     }
-    if (notConnected(guard, owner, 108))
+    if (downloadRunning(owner) || notConnected(guard, owner, 108))
         return;
     showRunning(guard, owner, 112);
     guard(114, [&] {
@@ -173,7 +182,7 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
 }
 
 void getSome(RetrievalOwner& owner, Guard& guard) {
-    if (notConnected(guard, owner, 100))
+    if (downloadRunning(owner) || notConnected(guard, owner, 100))
         return;
     showRunning(guard, owner, 104);
     // The list and its counters stay as they are until a range is accepted.

@@ -38,6 +38,9 @@ public:
     // The sessions of the runs in progress, each registered by its command while it runs.
     virtual QList<clsMailIMAP*>& retrievalRuns() = 0;
 
+    // A download is saving the list: a listing would replace what it saves.
+    virtual bool downloadRunning() const = 0;
+
     virtual void setMousePointer(MousePointer code) = 0;
     virtual void setStatusText(const QString& text) = 0;
     virtual void UpdateCounters(bool ShowZero) = 0;

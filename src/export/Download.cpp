@@ -33,6 +33,11 @@ Download::Outcome Download::run(const FolderSource& folder, SaveMethod method,
                                 const bool& stopRequested) {
     if (method == SaveMethod::None)
         return Outcome::Finished;
+    checkedAtStart_.clear();
+    for (qint32 i = 1; i <= list_.count(); ++i)
+        checkedAtStart_.append(list_.isChecked(i));
+    checkedCount_ = qint32(checkedAtStart_.count(true));
+    reached_ = 0;
     if (!folderUsable(folder()))
         return Outcome::Failed;
     return method == SaveMethod::SeparateFiles ? separateFiles(folder, stopRequested)
@@ -50,7 +55,10 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             return Outcome::Stopped;
         if (!rowExists(i))
             return Outcome::Cut;
-        if (!guard_.test(128, [&] { return list_.isChecked(i); }) || passedOver(i))
+        if (!guard_.test(128, [&] { return checkedAtStart(i); }))
+            continue;
+        tellProgress();
+        if (passedOver(i))
             continue;
         std::optional<MessageRecord> record;
         QString name;
@@ -58,8 +66,10 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             record = records_.messageToSave(i);
             name = downloadFileName(k, Clock::current().today(), record->Subject);
         });
-        if (!record)
+        if (!record) {
+            ++skipped_;
             continue;
+        }
         const std::optional<QString> path =
             save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record)));
         if (!path)
@@ -90,15 +100,19 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
             outcome = Outcome::Cut;
             break;
         }
-        if (!guard_.test(150, [&] { return list_.isChecked(i); }) || passedOver(i))
+        if (!guard_.test(150, [&] { return checkedAtStart(i); }))
+            continue;
+        tellProgress();
+        if (passedOver(i))
             continue;
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.messageToSave(i); });
         if (!record)
-            continue;
-        if (!put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+            ++skipped_;
+        else if (!put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
-        written.append(i);
+        else
+            written.append(i);
     }
     if (!finish(*output))
         return Outcome::Failed;
@@ -187,6 +201,16 @@ std::optional<QString> Download::save(const QString& folder, const QString& file
 
 bool Download::rowExists(int position) const {
     return position <= list_.count();
+}
+
+void Download::tellProgress() {
+    ++reached_;
+    if (progress)
+        progress(reached_, checkedCount_);
+}
+
+bool Download::checkedAtStart(int position) const {
+    return checkedAtStart_.value(position - 1, false);
 }
 
 bool Download::folderUsable(const QString& folder) {

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QIODevice>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,9 @@ public:
 
     // Lets pending window input run; once before every row.
     std::function<void()> yield;
+    // Told before each checked row is saved: its number among the rows checked when the run
+    // started, and how many those are.
+    std::function<void(qint32 number, qint32 total)> progress;
     DeviceFactory openDevice;
     // When set, a checked row it answers true for is passed over as saved before, like an
     // unchecked one.
@@ -60,6 +64,9 @@ public:
     // click handled during a yield may change either.
     using FolderSource = std::function<QString()>;
     Outcome run(const FolderSource& folder, SaveMethod method, const bool& stopRequested);
+
+    // Rows whose message could not be read back, each told in an error report and skipped.
+    qint32 skipped() const { return skipped_; }
 
     // The folder text and a file name joined with the platform's separator, the folder unchanged.
     static QString pathOf(const QString& folder, const QString& fileName);
@@ -99,10 +106,19 @@ private:
     void reportFileFailure(const QIODevice& device);
     // Position i of the walk is still a row of the list (another command may empty it meanwhile).
     bool rowExists(int position) const;
+    // Whether row i was checked when the run started: check marks changed during the run's
+    // yields do not change what it saves.
+    bool checkedAtStart(int position) const;
 
     const MessageListModel& list_;
     const RecordStore& records_;
     Guard& guard_;
     QPointer<QWidget> window_;
     QString currentPath_;
+    void tellProgress();
+
+    QList<bool> checkedAtStart_; // by position - 1
+    qint32 checkedCount_ = 0;
+    qint32 reached_ = 0; // checked rows the walk has come to
+    qint32 skipped_ = 0;
 };

@@ -128,15 +128,16 @@ ExportResult ExportJob::run(const ExportRequest& request) {
 
     Guard guard(nullptr, QStringLiteral("in quentaril export "));
     const bool noStop = false;
-    const qint64 toSave = list.checkedCount();
-    qint64 walked = 0;
+    Download download(list, records, guard, nullptr);
+    download.progress = [this](qint32 number, qint32 total) {
+        report(Stage::Saving, number, total);
+    };
     const SaveReport saved = saveChecked(
-        list, records, guard, nullptr, [&request] { return request.saveFolder; }, request.method,
-        noStop, request.allAgain ? Remembering::Record : Remembering::Skip,
-        [&] { report(Stage::Saving, walked++, toSave); }, &record);
-    report(Stage::Saving, toSave, toSave);
+        download, list, records, nullptr, [&request] { return request.saveFolder; }, request.method,
+        noStop, request.allAgain ? Remembering::Record : Remembering::Skip, &record);
     result.saved = saved.saved;
     result.alreadySaved += saved.savedBefore;
+    result.skipped += saved.unreadable;
     if (saved.outcome == Download::Outcome::Failed || !saved.recordFailure.isEmpty())
         result.status = ExportStatus::FolderUnwritable;
     else if (result.skipped > 0)

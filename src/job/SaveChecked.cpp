@@ -30,15 +30,13 @@ bool anyLeftToSave(const MessageListModel& list, const RecordStore& records, Sav
 
 } // namespace
 
-SaveReport saveChecked(const MessageListModel& list, const RecordStore& records, Guard& guard,
+SaveReport saveChecked(Download& download, const MessageListModel& list, const RecordStore& records,
                        QWidget* window, const Download::FolderSource& folder, SaveMethod method,
-                       const bool& stopRequested, Remembering remembering,
-                       const std::function<void()>& yield, SavedRecord* opened) {
+                       const bool& stopRequested, Remembering remembering, SavedRecord* opened) {
     SaveReport report;
-    Download download(list, records, guard, window);
-    download.yield = yield;
     if (remembering == Remembering::Off || method == SaveMethod::None) {
         report.outcome = download.run(folder, method, stopRequested);
+        report.unreadable = download.skipped();
         return report;
     }
 
@@ -86,6 +84,7 @@ SaveReport saveChecked(const MessageListModel& list, const RecordStore& records,
                 report.recordFailure = *failure;
     };
     report.outcome = download.run(fixedFolder, method, stopRequested);
+    report.unreadable = download.skipped();
     if (report.recordFailure.isEmpty())
         if (const std::optional<QString> failure = record.write())
             report.recordFailure = *failure;
@@ -99,15 +98,21 @@ SaveReport saveChecked(const MessageListModel& list, const RecordStore& records,
 }
 
 QString doneText(const SaveReport& report) {
+    const qint32 unreadable = report.unreadable;
+    const QString notSaved =
+        unreadable == 1
+            ? QStringLiteral("1 message could not be saved and was skipped.")
+            : QStringLiteral("%1 messages could not be saved and were skipped.").arg(unreadable);
     if (report.savedBefore == 0)
-        return QStringLiteral("Done.");
+        return unreadable == 0 ? QStringLiteral("Done.") : QStringLiteral("Done. ") + notSaved;
     const QString saved = report.saved == 1 ? QStringLiteral("1 email saved")
                                             : QStringLiteral("%1 emails saved").arg(report.saved);
     const QString before =
         report.savedBefore == 1
             ? QStringLiteral("1 saved before was skipped")
             : QStringLiteral("%1 saved before were skipped").arg(report.savedBefore);
-    return QStringLiteral("Done. %1, %2.").arg(saved, before);
+    const QString text = QStringLiteral("Done. %1, %2.").arg(saved, before);
+    return unreadable == 0 ? text : text + u' ' + notSaved;
 }
 
 } // namespace job

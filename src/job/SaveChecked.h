@@ -4,9 +4,6 @@
 
 #include <QString>
 
-#include <functional>
-
-class Guard;
 class MessageListModel;
 class QWidget;
 class RecordStore;
@@ -25,21 +22,21 @@ struct SaveReport {
     Download::Outcome outcome = Download::Outcome::Finished;
     int saved = 0;       // messages written
     int savedBefore = 0; // checked messages passed over as saved into the folder before
+    int unreadable = 0;  // checked messages whose texts could not be read back (reported)
     // Why the folder's record could not be taken (nothing was saved then) or written; told.
     QString recordFailure;
 };
 
-// Saves the checked rows of list with method, as a download does, into the folder that folder
-// gives; with remembering on, into the folder it gives at the start, whose record is opened here
-// unless opened is that record, open already. Boxes go to window through the current prompter,
-// single failing statements to guard; yield runs before every row.
-SaveReport saveChecked(const MessageListModel& list, const RecordStore& records, Guard& guard,
+// Runs download, made for list and records, with method into the folder that folder gives; with
+// remembering on, into the folder it gives at the start, whose record is opened here unless
+// opened is that record, open already. Boxes go to window through the current prompter.
+SaveReport saveChecked(Download& download, const MessageListModel& list, const RecordStore& records,
                        QWidget* window, const Download::FolderSource& folder, SaveMethod method,
                        const bool& stopRequested, Remembering remembering,
-                       const std::function<void()>& yield, SavedRecord* opened = nullptr);
+                       SavedRecord* opened = nullptr);
 
-// The end of a download that skipped what was saved before:
-// "Done. 12 emails saved, 168 saved before were skipped."; "Done." when none was skipped.
+// The end of a download: "Done.", or when it passed over messages saved before "Done. 12 emails
+// saved, 168 saved before were skipped.", and how many could not be read back and were skipped.
 QString doneText(const SaveReport& report);
 
 } // namespace job

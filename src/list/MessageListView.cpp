@@ -1,10 +1,14 @@
 #include "list/MessageListView.h"
 
+#include "base/Conversions.h"
 #include "base/Twips.h"
 #include "list/LastColumnGripHeader.h"
 #include "list/MessageListAccessible.h"
 
+#include <QDateTime>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 
 MessageListView::MessageListView(QWidget* parent) : QTreeView(parent), model_(this) {
     MessageListAccessible::install();
@@ -31,8 +35,21 @@ void MessageListView::setColumnWidthsInTwips(
         setColumnWidthInTwips(column, widths[static_cast<std::size_t>(column - 1)]);
 }
 
+// The Received Date column is at least as wide as the date of the user's locale at its widest, so
+// that no date is cut.
 void MessageListView::setColumnWidthInTwips(int column, int twips) {
-    setColumnWidth(column - 1, Twips::toPixels(twips));
+    int width = Twips::toPixels(twips);
+    if (column == receivedDateColumn && width > 0)
+        width = qMax(width, dateWidth());
+    setColumnWidth(column - 1, width);
+}
+
+int MessageListView::dateWidth() const {
+    const QString widest =
+        Conversions::dateTimeText(QDateTime(QDate(2028, 12, 28), QTime(20, 58, 58)));
+    const QFontMetrics metrics(font());
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return metrics.horizontalAdvance(widest) + 2 * margin + metrics.averageCharWidth();
 }
 
 int MessageListView::columnWidthInTwips(int column) const {

@@ -22,7 +22,8 @@ public:
     const MessageListModel& list() const { return model_; }
 
     // Column widths in twips, column 1 first; a width of 0 hides the column until the user drags
-    // its divider (the header gives a zero-width last column a grip of its own).
+    // its divider (the header gives a zero-width last column a grip of its own). The Received Date
+    // column is made wide enough for a whole date.
     void setColumnWidthsInTwips(const std::array<int, MessageListModel::columns>& widths);
     void setColumnWidthInTwips(int column, int twips);
     int columnWidthInTwips(int column) const;
@@ -46,6 +47,9 @@ private:
     void announce(QAccessible::Event kind, const QModelIndex& index);
     void announceColumnResize(int column, int oldWidth, int newWidth);
     QRect rowRect(const QModelIndex& index) const;
+    int dateWidth() const;
+
+    static constexpr int receivedDateColumn = 5;
 
     MessageListModel model_;
 };

@@ -122,14 +122,8 @@ bool clsMailIMAP::OpenConnection(MailImap& component) {
 }
 
 void clsMailIMAP::NoteIdentificationRefused(const MailImap& component) {
-    const QString refusal = component.LastErrorText();
-    if (refusal.isEmpty())
-        return;
-    try {
-        ErrorLog::append(refusal);
-    } catch (const Failure&) {
-        // The log only explains; a sign-in does not fail for it.
-    }
+    if (const QString refusal = component.LastErrorText(); !refusal.isEmpty())
+        Log(refusal);
 }
 
 bool clsMailIMAP::Connect() {
@@ -259,7 +253,18 @@ std::optional<QStringList> clsMailIMAP::EnumMailFolders() {
 }
 
 void clsMailIMAP::WriteErrorLog() {
-    ErrorLog::append(MailIMAPObject->LastErrorText());
+    Log(MailIMAPObject->LastErrorText());
+}
+
+// The error log only explains: a log that cannot be written is told once per session, and the
+// work goes on without it.
+void clsMailIMAP::Log(const QString& text) {
+    try {
+        ErrorLog::append(text);
+    } catch (const Failure& failure) {
+        if (!std::exchange(errorLogFailed_, true))
+            emit ErrorLogUnwritable(failure.description());
+    }
 }
 
 // Every fetch, failed or not, is followed by a look at AbortProcess. A failure that leaves the

@@ -99,6 +99,8 @@ signals:
                             const QString& ReceivedDate, const QString& PlainTextBody,
                             const QString& HTMLTextBody, qint32 uID);
     void ScrapProgress(qint32 percent);
+    // errorlog.txt could not be written; said once per session, with the system's reason.
+    void ErrorLogUnwritable(const QString& reason);
 
 private:
     class Binding;
@@ -107,6 +109,7 @@ private:
     void MailImap1_AbortCheck(qint32& abort);
     void MailImap1_PercentDone(qint32 percent);
     void WriteErrorLog();
+    void Log(const QString& text);
     void ShowLoginFailure(const QString& detail);
     bool OpenConnection(MailImap& component);
     bool SignInWithToken(MailImap& component, TokenNeed need);
@@ -126,5 +129,6 @@ private:
     bool timedOut_ = false;
     // The server's names of the window's folders where they differ, found once per session.
     QHash<QString, QString> serverFolders_;
-    QString folderRefusal_; // the server's answer to the last folder that could not be opened
+    QString folderRefusal_;
+    bool errorLogFailed_ = false; // the server's answer to the last folder that could not be opened
 };

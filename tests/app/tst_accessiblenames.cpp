@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +108,7 @@ private slots:
     void namesAPersonWouldSay();
     void statusLineIsAnnouncedStatusBar();
     void statusChangesAreAnnounced();
+    void progressIsAnnouncedAtAPace();
     void listSpeaksTheColumnsOnScreen_data();
     void listSpeaksTheColumnsOnScreen();
     void listMovesAreAnnounced();
@@ -225,6 +227,36 @@ void AccessibleNamesTest::statusChangesAreAnnounced() {
                      QStringLiteral("Enumerating folders..."),
                      QStringLiteral("Connected to Windows Live Hotmail. Please select folder."),
                      QStringLiteral("Reading mail 3 of 10")}));
+}
+
+// A long run's progress reaches a screen reader about twice a second, never message by message,
+// and its last text always; a step's text after it is heard at once, and nothing stale follows.
+void AccessibleNamesTest::progressIsAnnouncedAtAPace() {
+    if (!underAccessibilityBus())
+        QSKIP("Announcements are heard under with-accessibility-bus only");
+    QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 10000);
+    auto form = load();
+    heard.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(hear);
+    QElapsedTimer clock;
+    clock.start();
+    for (int n = 1; n <= 3000; ++n) {
+        form->setProgressText(QStringLiteral("Reading mail %1 of 3000").arg(n));
+        if (n % 100 == 0)
+            QTest::qWait(20);
+    }
+    const qint64 elapsed = clock.elapsed();
+    QTRY_VERIFY_WITH_TIMEOUT(namesHeard({QAccessible::NameChanged}, QAccessible::StatusBar)
+                                 .contains(QStringLiteral("Reading mail 3000 of 3000")),
+                             2000);
+    form->setProgressText(QStringLiteral("Reading mail 1 of 2"));
+    form->setStatusText(QStringLiteral("Done."));
+    QTest::qWait(700);
+    QAccessible::installUpdateHandler(previous);
+    const QStringList names = namesHeard({QAccessible::NameChanged}, QAccessible::StatusBar);
+    QVERIFY2(names.size() <= 3 + elapsed / 500, qPrintable(QString::number(names.size())));
+    QCOMPARE(names.last(), QStringLiteral("Done."));
+    QCOMPARE(names.count(QStringLiteral("Reading mail 3000 of 3000")), 1);
 }
 
 // The list is read as a table of the columns on screen: the date key, zero wide, is left out,

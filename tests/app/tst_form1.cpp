@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
@@ -183,11 +184,17 @@ void Form1Test::controlsAndLayout() {
         QVERIFY(form->Combo1->itemText(entry).startsWith(QLatin1Char('@')));
     QCOMPARE(form->Combo1->itemText(3), QStringLiteral("@outlook.com"));
 
-    // The list: six columns with their widths in twips, the sixth hidden by zero width.
+    // The list: six columns with their widths in twips, the sixth hidden by zero width; the
+    // Received Date column as wide as a whole date needs, at least.
     QCOMPARE(form->ListView1->model()->columnCount(), 6);
     const int widths[] = {1300, 1300, 1600, 1600, 1600, 0};
     for (int column = 1; column <= 6; ++column)
-        QVERIFY(qAbs(form->ListView1->columnWidthInTwips(column) - widths[column - 1]) < 15);
+        if (column != 5)
+            QVERIFY(qAbs(form->ListView1->columnWidthInTwips(column) - widths[column - 1]) < 15);
+    QVERIFY(form->ListView1->columnWidthInTwips(5) >= 1600 - 15);
+    const QString date = QStringLiteral("12/28/2028 8:58:58 PM");
+    QVERIFY(form->ListView1->columnWidth(4) >
+            form->ListView1->fontMetrics().horizontalAdvance(date));
     QCOMPARE(form->ListView1->toolTip(),
              QStringLiteral("Move bar to right and out of window to reveal full names."));
 
@@ -497,6 +504,8 @@ void Form1Test::returnConnectsAndFocusIsMarked() {
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     form->activateWindow();
+    // The first keys typed go to the Live ID.
+    QTRY_COMPARE(QApplication::focusWidget(), form->Text1);
     for (QLineEdit* box : {form->Text1, form->Text2, form->txtSearch, form->Text3})
         QTest::keyClick(box, Qt::Key_Return);
     QCOMPARE(connectClicks.size(), 2);
@@ -509,6 +518,7 @@ void Form1Test::returnConnectsAndFocusIsMarked() {
     while (!visited.contains(QApplication::focusWidget())) {
         QWidget* focused = QApplication::focusWidget();
         visited.insert(focused);
+        QVERIFY2(!qobject_cast<QScrollArea*>(focused), "Tab stops on the scroll area");
         QCOMPARE(marker->marked(), focused);
         QVERIFY2(marker->isVisible(), qPrintable(focused->objectName()));
         QCOMPARE(marker->parentWidget(), focused->parentWidget());
@@ -521,6 +531,16 @@ void Form1Test::returnConnectsAndFocusIsMarked() {
              form->PushButton8, form->txtSearch, form->PushButton12, form->ListView1,
              form->PushButton3, form->Text3, form->PushButton1, form->PushButton7})
         QVERIFY2(visited.contains(control), qPrintable(control->objectName()));
+
+    // A remembered sign-in fills the boxes: the first key presses "1. Connect".
+    form.reset();
+    SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("1"));
+    SettingsStore::Save(QStringLiteral("User"), QStringLiteral("someone"));
+    form = load();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), form->PushButton5);
 }
 
 void Form1Test::startupDrawOpensTheSiteOnSeven() {

@@ -13,11 +13,13 @@
 #include "mail/clsMailIMAP.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -49,6 +51,8 @@ enum class Fault {
     StopWhileSigningIn,
     GreetingDrips,
     ByeGreeting,
+    SecondLoginRefused,
+    ErrorLogUnwritable,
 };
 
 QByteArray message(qint64 n, qsizetype bodyBytes = 0) {
@@ -89,9 +93,13 @@ ScriptedImapServer::Script scriptFor(Fault fault) {
         exists = "100000";
     else if (fault == Fault::UnrequestedData)
         exists = "30";
-    return [fault, exists](const QByteArray& tag, const QByteArray& command) -> QByteArray {
+    auto logins = std::make_shared<int>(0);
+    return [fault, exists, logins](const QByteArray& tag, const QByteArray& command) -> QByteArray {
         if (command.startsWith("LOGIN") && fault == Fault::StopWhileSigningIn)
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The password was changed on the server after Connect.
+        if (command.startsWith("LOGIN") && fault == Fault::SecondLoginRefused && ++*logins > 1)
+            return tag + " NO [AUTHENTICATIONFAILED] Authentication failed.\r\n";
         if (command.startsWith("EXAMINE"))
             return "* " + exists + " EXISTS\r\n" + tag + " OK [READ-ONLY] done\r\n";
         if (!command.startsWith("FETCH"))
@@ -227,6 +235,14 @@ void TestHostileListing::runEndsTruthfully_data() {
                        "connect to 127\\.0\\.0\\.1:\\d+ failed, the server refused the session: "
                        "too many connections$"}
         << 0;
+    QTest::newRow("second sign-in refused")
+        << Fault::SecondLoginRefused << 0
+        << QStringList{"^Invalid login\\. Please double-check your username and password\\. \\| "
+                       "LOGIN failed, server replied: Authentication failed\\.$",
+                       "^Connection failed\\. Check username and password\\. \\| $"}
+        << 0;
+    QTest::newRow("error log cannot be written")
+        << Fault::ErrorLogUnwritable << 5 << QStringList{"^Done\\. \\| $"} << 10;
 }
 
 void TestHostileListing::runEndsTruthfully() {
@@ -249,6 +265,15 @@ void TestHostileListing::runEndsTruthfully() {
     window.Text2->setText(QStringLiteral("secret"));
     window.Option3->setChecked(true);
     QFile::remove(ErrorLog::filePath());
+    // A folder where the log should be: every append fails.
+    if (fault == Fault::ErrorLogUnwritable)
+        QVERIFY(QDir().mkdir(ErrorLog::filePath()));
+    const auto removeLogFolder = qScopeGuard([] { QDir().rmdir(ErrorLog::filePath()); });
+    QStringList logNotes;
+    connect(&window, &Form1::statusTextChanged, this, [&logNotes](const QString& text) {
+        if (text.contains(QLatin1String("errorlog.txt")))
+            logNotes.append(text);
+    });
     prompter.clear();
 
     if (fault == Fault::ByeGreeting) {
@@ -302,6 +327,7 @@ void TestHostileListing::runEndsTruthfully() {
              qPrintable(QString::number(fetchCommands(server))));
     QCOMPARE(window.PushButton10->text(), QStringLiteral("2a. Get All Emails"));
     QVERIFY(!window.oMail);
+    QCOMPARE(logNotes.size(), fault == Fault::ErrorLogUnwritable ? 1 : 0);
 }
 
 QTEST_MAIN(TestHostileListing)

@@ -40,6 +40,8 @@ private slots:
     void clearListEndsTheRunShort();
     void skipsWhatWasSavedBefore_data();
     void skipsWhatWasSavedBefore();
+    void nothingChangesWhatTheRunSaves_data();
+    void nothingChangesWhatTheRunSaves();
 
 private:
     void fill(int rows, std::initializer_list<int> checked);
@@ -224,6 +226,76 @@ void TestForm1Download::skipsWhatWasSavedBefore() {
     form->Check3->setChecked(false);
     QCOMPARE(download(), QStringList{"Done."});
     QCOMPARE(savedFiles(), first);
+}
+
+void TestForm1Download::nothingChangesWhatTheRunSaves_data() {
+    QTest::addColumn<QString>("during"); // what is clicked once the run has started
+    QTest::addColumn<int>("unreadable"); // a row whose text cannot be read back; 0 for none
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<int>("files");
+
+    const QString done = QStringLiteral("Done.");
+    QTest::newRow("Get All") << "getAll" << 0 << QStringList{done} << 5;
+    QTest::newRow("Get Some") << "getSome" << 0 << QStringList{done} << 5;
+    QTest::newRow("Check All") << "checkAll" << 0 << QStringList{done} << 5;
+    QTest::newRow("Stop clicked twice") << "stopTwice" << 0 << QStringList{} << -1;
+    QTest::newRow("a text that cannot be read back")
+        << QString() << 200
+        << QStringList{QString(),
+                       QStringLiteral("Done. 1 message could not be saved and was skipped.")}
+        << 4;
+    QTest::newRow("started while a listing fills the list")
+        << "listing" << 0
+        << QStringList{QStringLiteral("The list is still being filled. Wait until the listing "
+                                      "ends, or stop it, before downloading.")}
+        << 0;
+}
+
+// The run saves the rows checked when it started, whatever is clicked in its yields, and its
+// end says what it did.
+void TestForm1Download::nothingChangesWhatTheRunSaves() {
+    QFETCH(QString, during);
+    QFETCH(int, unreadable);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, files);
+    fill(400, {1, 100, 200, 300, 400});
+    if (unreadable > 0)
+        messageRecords().at(unreadable).PlainTextBody = BodyStore::Span{-99, 5};
+    if (during == QLatin1String("listing"))
+        form->PushButton10->setText(QStringLiteral("Stop"));
+    std::function<void()> clickOnceRunning = [&] {
+        if (form->PushButton7->text() != stopCaption) {
+            QTimer::singleShot(0, clickOnceRunning);
+            return;
+        }
+        QVERIFY(!form->PushButton10->isEnabled());
+        if (during == QLatin1String("getAll"))
+            form->PushButton10_Click();
+        else if (during == QLatin1String("getSome"))
+            form->PushButton2_Click();
+        else if (during == QLatin1String("checkAll"))
+            form->PushButton4->click();
+        else if (during == QLatin1String("stopTwice"))
+            for (int click = 0; click < 2; ++click)
+                form->PushButton7_Click();
+        if (during.startsWith(QLatin1String("get")))
+            QVERIFY(form->statusText().contains(QLatin1String("unavailable")));
+    };
+    if (!during.isEmpty() && during != QLatin1String("listing"))
+        QTimer::singleShot(0, clickOnceRunning);
+    form->PushButton7->click();
+
+    QStringList texts = prompter->texts();
+    if (unreadable > 0) // the error report's text names the failure; only its place is checked
+        texts[0].clear();
+    QCOMPARE(texts, boxes);
+    if (files >= 0)
+        QCOMPARE(savedFiles().size(), files);
+    else
+        QVERIFY(savedFiles().size() < 5);
+    QCOMPARE(form->ListView1->list().count(), 400);
+    QCOMPARE(form->PushButton7->text(), startCaption);
+    QVERIFY(form->PushButton10->isEnabled());
 }
 
 QTEST_MAIN(TestForm1Download)
