@@ -17,7 +17,7 @@ void writeLines(const QString& prefix, const QString& text) {
 
 } // namespace
 
-void ConsolePrompter::message(QWidget*, const MessageBoxSpec& box) {
+void ConsolePrompter::message(QWidget*, const BoxContent& box) {
     if (beforeWriting)
         beforeWriting();
     writeLines(QStringLiteral("quentaril: "), box.text);

@@ -9,7 +9,7 @@
 // nothing, a modal window is closed at once.
 class ConsolePrompter final : public Prompter {
 public:
-    void message(QWidget* parent, const MessageBoxSpec& box) override;
+    void message(QWidget* parent, const BoxContent& box) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt,
                                  const QString& title) override;
     QString browseForFolder(QWidget* parent, const QString& title,

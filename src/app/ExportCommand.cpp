@@ -75,10 +75,12 @@ std::optional<QString> passwordFrom(const ExportOptions& options) {
 } // namespace
 
 int exportWith(const ExportOptions& options) {
-    const QString serverText = options.server.value_or(setting("Server"));
-    const ServerAddress server = serverText.isEmpty() ? ServerAddress{ServerSetting::defaultHost(),
-                                                                      ServerSetting::defaultPort}
-                                                      : ServerSetting::parse(serverText);
+    const ServerAddress server = ServerSetting::parse(options.server.value_or(setting("Server")));
+    if (!server.problem.isEmpty()) {
+        fail(QStringLiteral("the server \"%1\" cannot be used: %2")
+                 .arg(options.server.value_or(setting("Server")), server.problem));
+        return Usage;
+    }
     auth::OAuthSettings oauth =
         auth::OAuthSettings::read([](const QString& key) { return SettingsStore::Read(key); },
                                   server.host == ServerSetting::defaultHost());

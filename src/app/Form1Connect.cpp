@@ -2,6 +2,7 @@
 
 #include "base/Conversions.h"
 #include "base/Guard.h"
+#include "base/ServerSetting.h"
 #include "base/SettingsStore.h"
 #include "commands/RequireSession.h"
 #include "list/MessageListView.h"
@@ -81,8 +82,13 @@ void Form1::PushButton5_Click() {
             Check1->setChecked(Conversions::toInt16(stay) != 0);
         });
         guard(146, [&] { oMail = nullptr; });
-        guard(148,
-              [&] { setStatusText(QStringLiteral("Disconnected from Windows Live Hotmail.")); });
+        guard(148, [&] {
+            // A Server setting that cannot work stays told: it is why nothing was connected.
+            const QString problem = ServerSetting::current().problem;
+            setStatusText(problem.isEmpty()
+                              ? QStringLiteral("Disconnected from Windows Live Hotmail.")
+                              : problem);
+        });
     }
 
     guard(150, [&] { setMousePointer(MousePointer::Default); });

@@ -24,6 +24,9 @@ std::shared_ptr<clsMailIMAP> Form1::newSession() {
     session->SSL = true;
     session->PORT = server.port;
     session->IMAPServer = server.host;
+    session->ServerProblem = server.problem;
+    if (!server.problem.isEmpty())
+        setStatusText(server.problem);
     session->Username = liveId();
     if (usesOAuth2()) {
         session->AuthMethod = AuthMode::OAuth2;

@@ -13,7 +13,8 @@ class QWidget;
 
 enum class BoxIcon { None, Information, Exclamation, Critical };
 
-struct MessageBoxSpec {
+// What one message box shows.
+struct BoxContent {
     QString title;
     QString text;
     BoxIcon icon = BoxIcon::None;
@@ -24,7 +25,7 @@ class Prompter {
 public:
     virtual ~Prompter() = default;
 
-    virtual void message(QWidget* parent, const MessageBoxSpec& box) = 0;
+    virtual void message(QWidget* parent, const BoxContent& box) = 0;
     // An input box with OK and Cancel; Cancel (or Escape, or the close box) gives no text.
     virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
                                          const QString& title) = 0;

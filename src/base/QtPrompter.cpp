@@ -24,7 +24,7 @@ QMessageBox::Icon toQt(BoxIcon icon) {
 
 } // namespace
 
-void QtPrompter::message(QWidget* parent, const MessageBoxSpec& box) {
+void QtPrompter::message(QWidget* parent, const BoxContent& box) {
     QMessageBox messageBox(toQt(box.icon), box.title, box.text, QMessageBox::Ok, parent);
     // Texts carry folder names and system messages: shown as written, never read as markup.
     messageBox.setTextFormat(Qt::PlainText);

@@ -5,10 +5,12 @@
 #include <functional>
 
 // The IMAP server the sessions connect to: the "Server" setting, "host" or "host:port" (an IPv6
-// address in brackets), by default the mail service's host on the IMAPS port.
+// address in brackets), by default the mail service's host on the IMAPS port. A setting that
+// cannot work is never replaced by the default: problem says which part of it is wrong.
 struct ServerAddress {
     QString host;
     qint32 port = 993;
+    QString problem; // "" when the setting can be used
 };
 
 namespace ServerSetting {

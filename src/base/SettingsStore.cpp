@@ -56,6 +56,24 @@ void createPrivately(const QString& path) {
     }
 }
 
+const QString passwordKey = QStringLiteral("Password");
+
+// Whether the file holds a password once key is saved with value.
+bool holdsPassword(const QSettings& settings, const QString& key, const QString& value) {
+    if (key == passwordKey)
+        return !value.isEmpty();
+    return !settings.value(passwordKey).toString().isEmpty();
+}
+
+// Takes every permission from the group and from others; false when the file stays readable by
+// them (it belongs to someone else).
+bool makePrivate(const QString& path) {
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions permissions = QFile::permissions(path);
+    return !(permissions & others) || QFile::setPermissions(path, permissions & ~others);
+}
+
 } // namespace
 
 namespace SettingsStore {
@@ -78,25 +96,32 @@ QString Read(const QString& key, const QString& defaultValue) {
     return value.toString();
 }
 
-// A file without its owner's write permission is never written, whoever runs the program.
+// A file without its owner's write permission is never written, whoever runs the program. A file
+// that holds a password is made readable by its owner only before it is written, however it was
+// made; one that cannot be is not written.
 void Save(const QString& key, const QString& value) {
     Store& s = store();
     const QString path = s.settings.fileName();
+    QString reason = QStringLiteral("\"%1\" is not writable");
     if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFile::WriteOwner)) {
         s.unsaved.insert(key, value);
     } else {
         createPrivately(path);
-        s.settings.setValue(key, value);
-        s.settings.sync();
-        if (s.settings.status() == QSettings::NoError)
-            return;
+        if (holdsPassword(s.settings, key, value) && !makePrivate(path)) {
+            s.unsaved.insert(key, value);
+            reason = QStringLiteral("\"%1\" cannot be made readable by its owner only");
+        } else {
+            s.settings.setValue(key, value);
+            s.settings.sync();
+            if (s.settings.status() == QSettings::NoError)
+                return;
+        }
     }
     if (s.told)
         return;
     s.told = true;
     if (unsavedListener())
-        unsavedListener()(
-            QStringLiteral("\"%1\" is not writable").arg(QDir::toNativeSeparators(path)));
+        unsavedListener()(reason.arg(QDir::toNativeSeparators(path)));
 }
 
 void setUnsavedListener(std::function<void(const QString& reason)> listener) {

@@ -7,9 +7,10 @@
 // The user's choices and credentials: string values under the application "Vantrello", the
 // section "Quentaril" and a key, kept per user in an INI file under the user's configuration
 // folder. The file is read once, when the store is first used; every save is written at once;
-// nothing is deleted. A new file is made readable and writable by its owner only; an existing
-// file's permissions are left as the user set them, so a read-only file stays read-only and its
-// values are kept for this run only.
+// nothing is deleted. A new file is made readable and writable by its owner only, and so is any
+// file that holds a password, whoever made it; otherwise an existing file's permissions are left as
+// the user set them, so a read-only file stays read-only and its values are kept for this run
+// only.
 namespace SettingsStore {
 
 QString Read(const QString& key, const QString& defaultValue = {});

@@ -130,7 +130,7 @@ QSize decorationOf(const QWidget* window) {
         return window->frameGeometry().size() - window->geometry().size();
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        return {};
+        return {0, 0};
     const int titleBar = qMax(window->style()->pixelMetric(QStyle::PM_TitleBarHeight),
                               QFontMetrics(window->font()).height() * 2);
     return {0, titleBar};

@@ -3,7 +3,9 @@
 #include "base/Guard.h"
 #include "base/Prompter.h"
 #include "export/Clock.h"
+#include "export/Durability.h"
 #include "export/FileNameRule.h"
+#include "export/FreeName.h"
 #include "export/MessageText.h"
 #include "list/MessageListModel.h"
 #include "list/RecordStore.h"
@@ -12,18 +14,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
-#include <algorithm>
+#include <cstring>
 #include <optional>
+#include <utility>
 
 // The statement numbers below continue those of the download command (Form1Download.cpp).
 
 Download::Download(const MessageListModel& list, const RecordStore& records, Guard& guard,
                    QWidget* window)
     : yield([] { QCoreApplication::processEvents(); }),
-      openDevice([](const QString& path) { return std::make_unique<QSaveFile>(path); }),
-      list_(list), records_(records), guard_(guard), window_(window) {}
+      openDevice([](const QString& path) { return std::make_unique<QFile>(path); }), list_(list),
+      records_(records), guard_(guard), window_(window) {}
 
 QString Download::pathOf(const QString& folder, const QString& fileName) {
     return folder + QDir::separator() + fileName;
@@ -40,8 +43,11 @@ Download::Outcome Download::run(const FolderSource& folder, SaveMethod method,
     reached_ = 0;
     if (!folderUsable(folder()))
         return Outcome::Failed;
-    return method == SaveMethod::SeparateFiles ? separateFiles(folder, stopRequested)
-                                               : oneFile(folder(), stopRequested);
+    saved_.clear();
+    const Outcome outcome = method == SaveMethod::SeparateFiles
+                                ? separateFiles(folder, stopRequested)
+                                : oneFile(folder(), stopRequested);
+    return makeDurable() ? outcome : Outcome::Failed;
 }
 
 Download::Outcome Download::separateFiles(const FolderSource& folder, const bool& stopRequested) {
@@ -109,7 +115,8 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         guard_(152, [&] { record = records_.messageToSave(i); });
         if (!record)
             ++skipped_;
-        else if (!put(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+        else if (!write(*output->device,
+                        MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
         else
             written.append(i);
@@ -126,77 +133,69 @@ bool Download::passedOver(int position) const {
     return savedBefore && savedBefore(position);
 }
 
-namespace {
+Download::TemporaryName::TemporaryName(TemporaryName&& other) noexcept
+    : path_(std::exchange(other.path_, QString())) {}
 
-// The copy-th name a file named fileName may take in folder: the name itself, then
-// "name (2).txt", "name (3).txt", ...
-QString candidatePath(const QString& folder, const QString& fileName, qint64 copy) {
-    const QString stem = fileName.chopped(QStringLiteral(".txt").size());
-    return Download::pathOf(folder, copy == 1 ? fileName
-                                              : QStringLiteral("%1 (%2).txt").arg(stem).arg(copy));
+Download::TemporaryName& Download::TemporaryName::operator=(TemporaryName&& other) noexcept {
+    if (this != &other) {
+        if (!path_.isEmpty())
+            QFile::remove(path_);
+        path_ = std::exchange(other.path_, QString());
+    }
+    return *this;
 }
 
-} // namespace
-
-QString Download::heldBefore(const Output& output) {
-    if (output.size > output.largestBefore)
-        return {};
-    const QByteArray digest = output.digest->result();
-    for (const QString& path : output.before) {
-        QFile existing(path);
-        QCryptographicHash held(QCryptographicHash::Sha256);
-        if (QFileInfo(path).isFile() && existing.size() == output.size &&
-            existing.open(QIODevice::ReadOnly) && held.addData(&existing) &&
-            held.result() == digest)
-            return path;
-    }
-    return {};
+Download::TemporaryName::~TemporaryName() {
+    if (!path_.isEmpty())
+        QFile::remove(path_);
 }
 
 std::optional<Download::Output> Download::begin(const QString& folder, const QString& fileName) {
-    // The file takes the first of its names that is free: the name itself, "name (2).txt", ...
     Output output;
-    for (qint64 copy = 1; output.path.isEmpty(); ++copy) {
-        const QString path = candidatePath(folder, fileName, copy);
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink()) {
-            output.path = path;
-        } else {
-            output.before.append(path);
-            if (info.isFile())
-                output.largestBefore = std::max(output.largestBefore, info.size());
-        }
-    }
-    output.device = openForWriting(output.path);
+    output.folder = folder;
+    output.fileName = fileName;
+    output.path = FreeName::firstFree(folder, fileName);
+    currentPath_ = output.path;
+    // Hidden, and unique however many runs write into the folder at once.
+    const QString temporary = pathOf(
+        folder, QStringLiteral(".%1.%2.part")
+                    .arg(fileName)
+                    .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+    output.device = openForWriting(temporary);
     if (!output.device)
         return std::nullopt;
+    output.temporary = TemporaryName(temporary);
     return output;
 }
 
-bool Download::put(Output& output, const QByteArray& bytes) {
-    if (!write(*output.device, bytes))
-        return false;
-    output.size += bytes.size();
-    if (output.size <= output.largestBefore)
-        output.digest->addData(bytes);
-    return true;
-}
-
 bool Download::finish(Output& output) {
-    // A device dropped unclosed keeps nothing: a save file removes what it wrote.
-    if (QString held = heldBefore(output); !held.isEmpty()) {
-        output.path = std::move(held);
-        return true;
+    if (!close(*output.device))
+        return false;
+    const FreeName::Claim claim =
+        FreeName::claim(output.temporary.path(), output.folder, output.fileName);
+    if (claim.error != 0) {
+        reportFileFailure(claim.path, QString::fromLocal8Bit(std::strerror(claim.error)));
+        return false;
     }
-    return close(*output.device);
+    output.path = claim.path;
+    if (!claim.heldBefore)
+        saved_.append(claim.path);
+    return true;
 }
 
 std::optional<QString> Download::save(const QString& folder, const QString& fileName,
                                       const QByteArray& bytes) {
     std::optional<Output> output = begin(folder, fileName);
-    if (!output || !put(*output, bytes) || !finish(*output))
+    if (!output || !write(*output->device, bytes) || !finish(*output))
         return std::nullopt;
     return output->path;
+}
+
+bool Download::makeDurable() {
+    const std::optional<Durability::Failure> failure = Durability::flush(saved_);
+    if (failure)
+        reportFileFailure(failure->path, failure->reason);
+    return !failure;
 }
 
 bool Download::rowExists(int position) const {
@@ -228,11 +227,10 @@ bool Download::folderUsable(const QString& folder) {
     return true;
 }
 
-std::unique_ptr<QIODevice> Download::openForWriting(const QString& path) {
-    currentPath_ = path;
-    std::unique_ptr<QIODevice> device = openDevice(path);
+std::unique_ptr<QIODevice> Download::openForWriting(const QString& devicePath) {
+    std::unique_ptr<QIODevice> device = openDevice(devicePath);
     // Unbuffered, so a full disk shows in the write that meets it.
-    if (!device->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (!device->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         reportFileFailure(*device);
         return nullptr;
     }
@@ -252,15 +250,7 @@ bool Download::write(QIODevice& device, const QByteArray& bytes) {
     return true;
 }
 
-// A save file that is not committed is removed with its device, and the name it was to take
-// keeps what it held.
 bool Download::close(QIODevice& device) {
-    if (auto* saveFile = qobject_cast<QSaveFile*>(&device)) {
-        if (saveFile->commit())
-            return true;
-        reportFileFailure(device);
-        return false;
-    }
     device.close();
     const auto* file = qobject_cast<const QFileDevice*>(&device);
     if (!file || file->error() == QFileDevice::NoError)
@@ -270,8 +260,12 @@ bool Download::close(QIODevice& device) {
 }
 
 void Download::reportFileFailure(const QIODevice& device) {
+    reportFileFailure(currentPath_, device.errorString());
+}
+
+void Download::reportFileFailure(const QString& path, const QString& reason) {
     tell(QStringLiteral("Cannot write the file \"%1\": %2. The download was stopped.")
-             .arg(QDir::toNativeSeparators(currentPath_), device.errorString()));
+             .arg(QDir::toNativeSeparators(path), reason));
 }
 
 void Download::tell(const QString& text) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QCryptographicHash>
 #include <QIODevice>
 #include <QList>
 #include <QPointer>
@@ -24,10 +23,12 @@ enum class SaveMethod { None, SeparateFiles, OneFile };
 // request. A folder that is missing or not writable, or a file that cannot be opened or fully
 // written, ends the walk with one box naming the folder or file and the system's reason; the files
 // written before stay as they are.
-// Nothing saved is ever destroyed: each file is written under a temporary name in its folder and
-// renamed once complete, and a name taken by a file gives way to the next free one with " (2)",
-// " (3)", ... before ".txt"; when one of the files already there holds the same bytes, the new one
-// is dropped instead. "Emails.txt" is written block by block as the walk goes, so a download
+// Nothing saved is ever destroyed: each file is written under a hidden temporary name in its
+// folder and, once complete, linked to the first free one of its names (a link never replaces a
+// file, even one that appeared while it was written): the name itself, then " (2)", " (3)", ...
+// before ".txt". When a file under one of the names before it already holds the same bytes, the
+// new one is dropped instead. Before the run ends, the files saved and their folders' entries are
+// flushed to the disk. "Emails.txt" is written block by block as the walk goes, so a download
 // needs no more memory for ten thousand messages than for ten.
 class Download {
 public:
@@ -38,8 +39,8 @@ public:
         Cut // the list was emptied during the walk, before its end
     };
 
-    // Hands out the device for a path, not yet open. The download opens it write-only; a
-    // QSaveFile (the default) is committed when complete, any other device closed.
+    // Hands out the device for a new temporary file's path, not yet open (by default a QFile).
+    // The download opens it write-only, as a new file, and closes it when complete.
     using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
 
     // Boxes belong to window; unexpected failures of single statements go to guard, which numbers
@@ -72,18 +73,27 @@ public:
     static QString pathOf(const QString& folder, const QString& fileName);
 
 private:
-    // A file being written: its device, open, and the count and digest of the bytes put in so
-    // far, which decide at the end whether a file before it already holds them. Only a file of
-    // the same size can, so the digest is made only while the count is within the largest size
-    // of those files: for a first download, never.
+    // A path removed when the object goes, unless it was removed before.
+    class TemporaryName {
+    public:
+        TemporaryName() = default;
+        explicit TemporaryName(QString path) : path_(std::move(path)) {}
+        TemporaryName(TemporaryName&& other) noexcept;
+        TemporaryName& operator=(TemporaryName&& other) noexcept;
+        ~TemporaryName();
+        const QString& path() const { return path_; }
+
+    private:
+        QString path_;
+    };
+
+    // A file being written under its temporary name, and the name it is to take.
     struct Output {
-        QString path;
-        QStringList before; // the names the file would have taken were they free
-        std::unique_ptr<QIODevice> device;
-        qint64 size = 0;
-        qint64 largestBefore = -1; // -1 when no file comes before
-        std::unique_ptr<QCryptographicHash> digest =
-            std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+        QString folder;
+        QString fileName;
+        QString path; // the first name free when it was begun, which failures name
+        TemporaryName temporary;
+        std::unique_ptr<QIODevice> device; // open, on the temporary name
     };
 
     Outcome separateFiles(const FolderSource& folder, const bool& stopRequested);
@@ -94,16 +104,17 @@ private:
     std::optional<QString> save(const QString& folder, const QString& fileName,
                                 const QByteArray& bytes);
     std::optional<Output> begin(const QString& folder, const QString& fileName);
-    bool put(Output& output, const QByteArray& bytes);
-    // Keeps the file, unless a file of the same name before it holds the same bytes; then that
-    // file's path is the output's.
+    // Gives the file its name, unless a file of one of its names already holds the same bytes;
+    // the output's path is then the name that holds them.
     bool finish(Output& output);
-    static QString heldBefore(const Output& output);
     bool passedOver(int position) const;
-    std::unique_ptr<QIODevice> openForWriting(const QString& path);
+    // The files this run saved, and their folders' entries, onto the disk.
+    bool makeDurable();
+    std::unique_ptr<QIODevice> openForWriting(const QString& devicePath);
     bool write(QIODevice& device, const QByteArray& bytes);
     bool close(QIODevice& device);
     void reportFileFailure(const QIODevice& device);
+    void reportFileFailure(const QString& path, const QString& reason);
     // Position i of the walk is still a row of the list (another command may empty it meanwhile).
     bool rowExists(int position) const;
     // Whether row i was checked when the run started: check marks changed during the run's
@@ -115,6 +126,7 @@ private:
     Guard& guard_;
     QPointer<QWidget> window_;
     QString currentPath_;
+    QStringList saved_; // the files this run added
     void tellProgress();
 
     QList<bool> checkedAtStart_; // by position - 1

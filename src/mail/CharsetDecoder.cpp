@@ -19,6 +19,7 @@ struct Reading {
     const char* iconvName = nullptr; // nullptr: as undeclared 8-bit text
     bool doubleByte = false;         // a failed lead byte takes a non-ASCII trail byte with it
     bool iso2022Jp = false;          // rewritten to EUC-JP-MS first
+    bool utf8 = false;               // declared UTF-8: stray bytes do not make it another charset
 };
 
 struct Superset {
@@ -29,8 +30,8 @@ struct Superset {
 // Labels whose senders really write a wider charset of the same family. Every name here is one
 // iconv knows; the characters come from its tables.
 const Superset supersets[] = {
-    {"utf-8", {}},
-    {"utf8", {}},
+    {"utf-8", {nullptr, false, false, true}},
+    {"utf8", {nullptr, false, false, true}},
     {"us-ascii", {}},
     {"ascii", {}},
     {"ansi_x3.4-1968", {}},
@@ -88,9 +89,19 @@ const Superset* findSuperset(const QByteArray& label) {
     return nullptr;
 }
 
+// The label of a charset parameter: a comment after it, as in "koi8-r (Cyrillic)", is not part
+// of the name, and neither are the blanks around it.
+QByteArrayView labelOf(QByteArrayView charset) {
+    charset = charset.trimmed();
+    for (qsizetype i = 0; i < charset.size(); ++i)
+        if (charset[i] == '(' || charset[i] == ' ' || charset[i] == '\t')
+            return charset.first(i);
+    return charset;
+}
+
 // The reading of a label; GMime's canonical name catches spellings such as "ISO_8859-1:1987".
 Reading readingOf(QByteArrayView charset, QByteArray& iconvName) {
-    const QByteArray label = charset.trimmed().toByteArray().toLower();
+    const QByteArray label = labelOf(charset).toByteArray().toLower();
     if (label.isEmpty())
         return {};
     if (const Superset* superset = findSuperset(label))
@@ -152,23 +163,38 @@ bool convertToUtf8(QByteArrayView bytes, const Reading& reading, QByteArray& out
     return true;
 }
 
-// A whole multi-byte UTF-8 sequence starts at bytes[i].
-bool utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
+// The length of the whole multi-byte UTF-8 sequence that starts at bytes[i]; 0 when none does.
+int utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     const int trail = lead >= 0xc2 && lead <= 0xdf   ? 1
                       : lead >= 0xe0 && lead <= 0xef ? 2
                       : lead >= 0xf0 && lead <= 0xf4 ? 3
                                                      : 0;
     if (trail == 0 || i + trail >= bytes.size())
-        return false;
-    return g_utf8_validate(bytes.data() + i, trail + 1, nullptr);
+        return 0;
+    return g_utf8_validate(bytes.data() + i, trail + 1, nullptr) ? trail + 1 : 0;
 }
 
-bool holdsUtf8Sequence(QByteArrayView bytes) {
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        if (static_cast<unsigned char>(bytes[i]) >= 0xc2 && utf8SequenceAt(bytes, i))
-            return true;
-    return false;
+// The multi-byte UTF-8 sequences the bytes hold, and their bytes that belong to none.
+struct Utf8Count {
+    qsizetype sequences = 0;
+    qsizetype strays = 0;
+};
+
+Utf8Count countUtf8(QByteArrayView bytes) {
+    Utf8Count count;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+        } else if (const int length = utf8SequenceAt(bytes, i); length > 0) {
+            ++count.sequences;
+            i += length;
+        } else {
+            ++count.strays;
+            ++i;
+        }
+    }
+    return count;
 }
 
 // UTF-8 with each broken sequence (the longest start of a valid sequence, or else one byte)
@@ -227,14 +253,10 @@ QString readable(QString text) {
     return text;
 }
 
-} // namespace
-
-QString decodeUndeclared(QByteArrayView bytes) {
-    const auto size = static_cast<gssize>(bytes.size());
-    // Valid UTF-8, or UTF-8 with a few broken bytes: those show as U+FFFD.
-    if (g_utf8_validate_len(bytes.data(), size, nullptr))
-        return readable(QString::fromUtf8(bytes));
-    if (holdsUtf8Sequence(bytes))
+// Bytes that are not valid UTF-8: UTF-8 with U+FFFD for its broken bytes when it is UTF-8 enough,
+// otherwise Windows-1252.
+QString repairedOrWindows1252(QByteArrayView bytes, bool utf8Enough) {
+    if (utf8Enough)
         return readable(utf8WithReplacements(bytes));
     QByteArray utf8;
     if (!convertToUtf8(bytes, {"WINDOWS-1252"}, utf8))
@@ -242,9 +264,27 @@ QString decodeUndeclared(QByteArrayView bytes) {
     return readable(QString::fromUtf8(utf8));
 }
 
+bool isUtf8(QByteArrayView bytes) {
+    return g_utf8_validate_len(bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
+}
+
+} // namespace
+
+QString decodeUndeclared(QByteArrayView bytes) {
+    if (isUtf8(bytes))
+        return readable(QString::fromUtf8(bytes));
+    const Utf8Count count = countUtf8(bytes);
+    return repairedOrWindows1252(bytes, count.sequences > count.strays);
+}
+
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     QByteArray iconvName;
     const Reading reading = readingOf(charset, iconvName);
+    if (reading.utf8) {
+        if (isUtf8(bytes))
+            return readable(QString::fromUtf8(bytes));
+        return repairedOrWindows1252(bytes, countUtf8(bytes).sequences > 0);
+    }
     if (!reading.iconvName)
         return decodeUndeclared(bytes);
     QByteArray utf8;

@@ -25,10 +25,33 @@ bool isWordCharacter(QChar c) {
     return c.unicode() > 0x20 && c.unicode() < 0x7f && c != u'?';
 }
 
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if ((u | 0x20) >= 'a' && (u | 0x20) <= 'f')
+        return (u | 0x20) - 'a' + 10;
+    return -1;
+}
+
+// The Q encoding of a word: an underscore is a blank (a real one is written =5F), "=XX" a byte,
+// anything else itself. Blanks at the word's ends are text: unlike a body's quoted-printable
+// lines, a word has no transport padding to trim.
 QByteArray qDecoded(QStringView text) {
-    QByteArray bytes = text.toLatin1();
-    bytes.replace('_', ' '); // an underscore is always written =5F
-    return decodeQuotedPrintable(bytes);
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const int high = c == u'=' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            bytes += char(high << 4 | low);
+            i += 2;
+        } else {
+            bytes += c == u'_' ? ' ' : char(c.unicode());
+        }
+    }
+    return bytes;
 }
 
 std::optional<EncodedWord> encodedWordAt(QStringView text, qsizetype from) {

@@ -69,6 +69,18 @@ void EtpanWorker::shrinkReadBuffers() {
     }
 }
 
+// Called in the worker thread, once a message too large was refused with its connection: it fails
+// for its size, and the reason given to the others tells why the connection was given up.
+QString EtpanWorker::settleOversized(FetchAheadBuffer& buffer) {
+    const quint32 number = refusedForSize_;
+    if (number == 0)
+        return oversizedReason();
+    buffer.fail(number, QStringLiteral("FETCH %1").arg(number) + oversizedReason());
+    return QStringLiteral(" failed: the connection was given up after message %1, which is too "
+                          "large")
+        .arg(number);
+}
+
 // Called in the worker thread.
 bool EtpanWorker::requested(quint32 n) const {
     for (const auto& [first, last] : requested_)
@@ -192,6 +204,8 @@ void EtpanWorker::fetchAhead(quint32 first, quint32 last, FetchAheadBuffer& buff
             // The stream is broken or unreadable: the connection is closed.
             fail(operation, r);
             endReason = lastError_.mid(operation.size());
+            if (oversizedBytes_ != 0)
+                endReason = settleOversized(buffer);
             break;
         }
         bool ok = r == MAILIMAP_NO_ERROR;

@@ -11,10 +11,20 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 constexpr int abortPollMs = 50;
-// How long a message fetched ahead may still take to arrive after an abort.
-constexpr qint64 abortGraceMs = 2000;
+// How long a message fetched ahead may still take to arrive after an abort: short enough that a
+// Stop shows its end within a second even when the message never comes.
+constexpr qint64 abortGraceMs = 300;
+
+// A fetched message's last-error text, which the error log records: what its reading had to guess.
+QString readingNote(quint32 number, const EmailObject& email) {
+    return email.ReadingNote.isEmpty()
+               ? QString()
+               : QStringLiteral("FETCH %1: %2").arg(number).arg(email.ReadingNote);
+}
 
 } // namespace
 
@@ -144,7 +154,18 @@ qint32 EtpanMailImap::MessageCount() {
     return call<qint32>([](EtpanWorker& w) { return w.exists(); });
 }
 
-std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, qint32) {
+std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, qint32 flags) {
+    std::unique_ptr<EmailObject> email = fetchOne(sequenceNumber, flags);
+    const quint32 refused = email ? 0 : worker_->refusedForSize();
+    refusedForSize_ = refused <= quint32(std::numeric_limits<qint32>::max()) ? qint32(refused) : 0;
+    return email;
+}
+
+qint32 EtpanMailImap::MessageRefusedForSize() const {
+    return refusedForSize_;
+}
+
+std::unique_ptr<EmailObject> EtpanMailImap::fetchOne(qint32 sequenceNumber, qint32) {
     if (sequenceNumber < 1) {
         lastError_ = QStringLiteral("FETCH %1 failed: no such message").arg(sequenceNumber);
         return nullptr;
@@ -159,6 +180,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::FetchMessage(qint32 sequenceNumber, 
     auto email =
         std::make_unique<EmailObject>(parseEmail(std::move(fetched->raw), fetched->internalDate));
     email->Uid = fetched->uid;
+    lastError_ = readingNote(number, *email);
     return email;
 }
 
@@ -242,7 +264,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         lastError_ = outcome->error;
         return nullptr;
     }
-    lastError_.clear();
+    lastError_ = readingNote(n, *outcome->email);
     emit PercentDone(100);
     return std::make_unique<EmailObject>(std::move(*outcome->email));
 }

@@ -43,6 +43,7 @@ public:
     quint32 UidValidity() const override { return uidValidity_; }
     std::optional<QList<MessageUid>> MessageUids() override;
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;
+    qint32 MessageRefusedForSize() const override;
     void setFetchWindow(qint32 first, qint32 last) override;
     std::optional<QStringList> ListMailboxes(const QString& reference,
                                              const QString& pattern) override;
@@ -67,6 +68,7 @@ private:
     template <class Result> Result call(std::function<Result(EtpanWorker&)> job);
     void finished(quint64 callId);
     void progressed(quint64 callId, int percent);
+    std::unique_ptr<EmailObject> fetchOne(qint32 sequenceNumber, qint32 flags);
     std::unique_ptr<EmailObject> fetchPlanned(quint32 n);
     void dropPlan();
 
@@ -80,8 +82,9 @@ private:
     QHash<quint64, Pending*> pending_;
     bool fetchAhead_ = true;
     qint64 fetchAheadLimit_ = 16 * 1024 * 1024;
-    qint32 selectedCount_ = 0; // messages of the folder selected last
-    quint32 uidValidity_ = 0;  // its UIDVALIDITY
+    qint32 selectedCount_ = 0;  // messages of the folder selected last
+    quint32 uidValidity_ = 0;   // its UIDVALIDITY
+    qint32 refusedForSize_ = 0; // what MessageRefusedForSize() answers
     std::optional<Plan> plan_;
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
     quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown

@@ -142,17 +142,43 @@ void EtpanWorker::beginCall(quint64 callId) {
     lastPercent_ = -1;
     callStartMs_ = nowMs();
     cancelled_ = false;
+    oversizedBytes_ = 0;
+    refusedForSize_ = 0;
     lastError_.clear();
 }
 
 // Called in any thread.
 void EtpanWorker::cancel() {
-    std::lock_guard lock(streamMutex_);
     cancelled_ = true;
+    cutStream();
+}
+
+// Called in any thread: the read or write in progress fails, and every one after it.
+void EtpanWorker::cutStream() {
+    std::lock_guard lock(streamMutex_);
     if (stream_)
         mailstream_cancel(stream_);
     if (fd_ >= 0)
         shutdown(fd_, SHUT_RDWR);
+}
+
+// Called in the worker thread, by libetpan, as the announcement of a literal larger than the limit
+// arrives: the stream is cut, so the read of the literal fails before its bytes fill the memory.
+void EtpanWorker::refuseOversized() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (oversizedBytes_ != 0)
+        return;
+    oversizedBytes_ = literalWatch_.announced();
+    refusedForSize_ = literalWatch_.fetchNumber();
+    cutStream();
+}
+
+// Called in the worker thread. What follows "FETCH n" for a message refused for its size.
+QString EtpanWorker::oversizedReason() const {
+    return QStringLiteral(" failed: the message is larger than %1 MB (the server announced %2 "
+                          "bytes) and was not read")
+        .arg(messageSizeLimit / (1024 * 1024))
+        .arg(oversizedBytes_);
 }
 
 // Called in the worker thread.
@@ -248,6 +274,7 @@ bool EtpanWorker::open(const Endpoint& endpoint) {
     }
 
     receivedTail_.clear();
+    literalWatch_.reset();
     imap_ = mailimap_new(0, nullptr);
     mailimap_set_timeout(imap_, networkTimeout.count());
     mailimap_set_progress_callback(imap_, &EtpanWorker::onBodyProgress, nullptr, this);
@@ -305,7 +332,13 @@ bool EtpanWorker::fail(const QString& operation, int code) {
     case MAILIMAP_ERROR_SSL: {
         const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
         const QString bye = byeText();
-        if (!cancelled_ && !bye.isEmpty()) {
+        if (oversizedBytes_ != 0) {
+            lastError_ = QStringLiteral("%1 failed: the server announced %2 bytes at once, more "
+                                        "than the %3 MB that are read")
+                             .arg(operation)
+                             .arg(oversizedBytes_)
+                             .arg(messageSizeLimit / (1024 * 1024));
+        } else if (!cancelled_ && !bye.isEmpty()) {
             lastError_ =
                 QStringLiteral("%1 failed, the server ended the session: %2").arg(operation, bye);
         } else {
@@ -622,6 +655,11 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     mailimap_set_free(set);
     if (r != MAILIMAP_NO_ERROR) {
         fail(operation, r);
+        if (oversizedBytes_ != 0) {
+            lastError_ = QStringLiteral("FETCH %1").arg(sequenceNumber) + oversizedReason();
+            if (refusedForSize_ == 0) // the answer named no message: it can only be this one
+                refusedForSize_ = sequenceNumber;
+        }
         if (imap_ && throttleBackoffMs(serverText()))
             giveUpThrottled(operation);
         return std::nullopt;
@@ -730,15 +768,17 @@ void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) 
     self->progress_(self->callId_, percent);
 }
 
-// Called in the worker thread, by libetpan. Keeps what the server sends while a raw command
-// runs, and the last bytes it sent; what is sent (the password or token among it) is never looked
-// at.
+// Called in the worker thread, by libetpan. Watches what the server sends for a literal too large
+// to read, keeps it while a raw command runs, and keeps the last bytes it sent; what is sent (the
+// password or token among it) is never looked at.
 void EtpanWorker::onLog(mailimap*, int type, const char* data, size_t size,
                         void* context) noexcept {
     auto* self = static_cast<EtpanWorker*>(context);
     if (type != MAILSTREAM_LOG_TYPE_DATA_RECEIVED || !data)
         return;
     try {
+        if (self->literalWatch_.feed(data, qsizetype(size)))
+            self->refuseOversized();
         if (self->capturing_)
             self->captured_.append(data, qsizetype(size));
         // Kept in place: this runs for every chunk of every message, and allocates nothing

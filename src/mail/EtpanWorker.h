@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/LiteralWatch.h"
 #include "mail/MailImap.h"
 
 #include <QByteArray>
@@ -41,6 +42,11 @@ public:
     };
     // Receives (call id, percent) on the worker thread while a literal arrives.
     using ProgressSink = std::function<void(quint64, int)>;
+
+    // The largest message read, and any other literal. One announced larger is not read: its
+    // connection is given up as soon as the announcement arrives, before the bytes fill the
+    // memory.
+    static constexpr quint64 messageSizeLimit = 512ULL * 1024 * 1024;
 
     explicit EtpanWorker(ProgressSink progress);
     ~EtpanWorker() override;
@@ -85,6 +91,9 @@ public:
     bool logout();
 
     QString lastError() const { return lastError_; }
+    // Any thread. The number of the message whose announced size made the current request give up
+    // its connection; 0 when none did (or when the server's answer did not say which it was).
+    quint32 refusedForSize() const { return refusedForSize_; }
     // Any thread.
     bool isConnected() const { return connected_; }
 
@@ -96,6 +105,10 @@ private:
     static std::optional<Fetched> fetchedFrom(const mailimap_msg_att* message);
 
     bool requireConnection(const char* operation);
+    void cutStream();
+    void refuseOversized();
+    QString oversizedReason() const;
+    QString settleOversized(FetchAheadBuffer& buffer);
     bool fail(const QString& operation, int code);
     void closeConnection();
     // After a large message, libetpan's read buffers stay as large as it was: they are made small
@@ -124,6 +137,9 @@ private:
     _mailstream* stream_ = nullptr;
     int fd_ = -1;
     bool countImpossible_ = false;
+    LiteralWatch literalWatch_{messageSizeLimit};
+    quint64 oversizedBytes_ = 0; // the size announced for a message refused in this request
+    std::atomic<quint32> refusedForSize_{0};
 
     mailimap* imap_ = nullptr;
     std::atomic<bool> connected_{false}; // imap_ is set, for other threads to read

@@ -17,6 +17,7 @@ struct EmailObject {
     QString PlainTextBody; // CR LF line ends
     QString HTMLTextBody;  // CR LF line ends
     QDateTime Date;        // the Date header, or the server's internal date when it is unreadable
+    QString ReadingNote;   // what had to stand in for what the message lacks ("" when nothing)
     QString MessageId;     // the Message-ID header without its angle brackets ("" when absent)
     quint32 Uid = 0;       // the server's unique identifier in its folder (0 when not sent)
 };
@@ -99,6 +100,10 @@ public:
         Q_UNUSED(first);
         Q_UNUSED(last);
     }
+    // After a fetch that failed: the number of a message the component would not read, since the
+    // server announced it larger than the component reads, and for which it gave up its
+    // connection; the messages after it can be fetched on a new one. 0 after any other failure.
+    virtual qint32 MessageRefusedForSize() const { return 0; }
     // Folder names for display; no list on failure.
     virtual std::optional<QStringList> ListMailboxes(const QString& reference,
                                                      const QString& pattern) = 0;

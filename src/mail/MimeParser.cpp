@@ -1,8 +1,10 @@
 #include "mail/MimeParser.h"
 
 #include "mail/CharsetDecoder.h"
+#include "mail/DateHeader.h"
 #include "mail/HeaderBlock.h"
 #include "mail/HeaderText.h"
+#include "mail/HtmlCharset.h"
 #include "mail/MimeText.h"
 #include "mail/TransferDecoding.h"
 
@@ -84,7 +86,7 @@ PartBytes transferDecoded(GMimePart* part) {
     };
     switch (g_mime_data_wrapper_get_encoding(content)) {
     case GMIME_CONTENT_ENCODING_BASE64:
-        return PartBytes(decodeBase64Leniently(encoded().view()));
+        return PartBytes(decodeBase64Body(encoded().view()));
     case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
         return PartBytes(decodeQuotedPrintable(encoded().view()));
     default:
@@ -100,11 +102,15 @@ struct BodyBytes {
     QByteArray charset;
 };
 
-std::optional<BodyBytes> bodyBytes(GMimePart* part) {
+// An HTML part that declares no charset may name one in its own markup, as browsers read it.
+std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html) {
     if (!part)
         return std::nullopt;
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    return BodyBytes{transferDecoded(part), charset ? QByteArray(charset) : QByteArray()};
+    BodyBytes body{transferDecoded(part), charset ? QByteArray(charset) : QByteArray()};
+    if (html && body.charset.trimmed().isEmpty())
+        body.charset = htmlDeclaredCharset(body.bytes.view());
+    return body;
 }
 
 // The text of a body, read as the charset its senders really mean, in CR LF lines.
@@ -191,19 +197,40 @@ void readSender(GMimeMessage* message, EmailObject& email) {
     }
 }
 
-QDateTime messageDate(GMimeMessage* message, const QDateTime& internalDate) {
-    const char* raw = firstRawHeader(message, "Date");
-    if (!raw)
-        return internalDate;
+// A date in a form the standard does not know, read as GMime guesses it ("Thu Feb 19 18:00:00
+// 2015", "2015-02-19 18:00:00").
+std::optional<QDateTime> guessedDate(const char* raw) {
     const GCharPtr unfolded(g_mime_utils_header_unfold(raw));
     GDateTime* date = g_mime_utils_header_decode_date(unfolded.get());
     if (!date)
-        return internalDate;
+        return std::nullopt;
     const auto offset = static_cast<int>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND);
     const QDateTime value =
         QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(date), QTimeZone(offset));
     g_date_time_unref(date);
     return value;
+}
+
+// The Date header's date; the server's arrival time only when there is none to read, which the
+// e-mail object's note tells.
+void readDate(GMimeMessage* message, const QDateTime& internalDate, EmailObject& email) {
+    const char* raw = firstRawHeader(message, "Date");
+    std::optional<QDateTime> date = raw ? readDateHeader(raw) : std::nullopt;
+    if (!date && raw)
+        date = guessedDate(raw);
+    if (date) {
+        email.Date = *date;
+        return;
+    }
+    email.Date = internalDate;
+    constexpr qsizetype shownLength = 80;
+    const QString shown = raw ? headerText(raw).trimmed() : QString();
+    email.ReadingNote =
+        raw ? QStringLiteral("the Date header \"%1\" cannot be read; dated by the server's "
+                             "arrival time")
+                  .arg(shown.size() > shownLength ? shown.first(shownLength) + QStringLiteral("...")
+                                                  : shown)
+            : QStringLiteral("no Date header; dated by the server's arrival time");
 }
 
 // A multipart without a boundary cannot be split: its whole text is the parser's prologue, and
@@ -240,14 +267,14 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
     readSender(parsed.get(), email);
     if (const char* subject = firstRawHeader(parsed.get(), "Subject"))
         email.Subject = headerText(subject);
-    email.Date = messageDate(parsed.get(), internalDate);
+    readDate(parsed.get(), internalDate, email);
     if (const char* id = g_mime_message_get_message_id(parsed.get()))
         email.MessageId = QString::fromUtf8(id);
 
     BodyParts bodies;
     g_mime_message_foreach(parsed.get(), collectBodyPart, &bodies);
-    std::optional<BodyBytes> html = bodyBytes(bodies.html);
-    std::optional<BodyBytes> plain = bodyBytes(bodies.plain);
+    std::optional<BodyBytes> html = bodyBytes(bodies.html, true);
+    std::optional<BodyBytes> plain = bodyBytes(bodies.plain, false);
     if (!bodies.html && !bodies.plain)
         email.PlainTextBody = withCrLf(unsplitMultipartText(parsed.get()));
     // The bodies' bytes are out of the message: a large body is now held as its bytes, then as

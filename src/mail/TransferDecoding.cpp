@@ -53,6 +53,32 @@ QByteArray decodeBase64Leniently(QByteArrayView text) {
     return out;
 }
 
+QByteArray decodeBase64Body(QByteArrayView text) {
+    qsizetype end = 0; // of the base64 run
+    bool started = false;
+    for (qsizetype lineStart = 0; lineStart < text.size();) {
+        qsizetype lineEnd = text.indexOf('\n', lineStart);
+        lineEnd = lineEnd < 0 ? text.size() : lineEnd + 1;
+        const QByteArrayView line = text.sliced(lineStart, lineEnd - lineStart).trimmed();
+        const auto foreign = std::count_if(line.begin(), line.end(),
+                                           [](char c) { return !inBase64Alphabet(c) && c != '='; });
+        if (foreign > 1 || (started && line.isEmpty()))
+            break;
+        started = started || !line.isEmpty();
+        lineStart = end = lineEnd;
+    }
+    QByteArray out = decodeBase64Leniently(text.first(end));
+    const QByteArrayView rest = text.sliced(end);
+    if (rest.trimmed().isEmpty())
+        return out;
+    // What follows starts on a line of its own.
+    if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r') && !rest.startsWith('\n') &&
+        !rest.startsWith('\r'))
+        out += "\r\n";
+    out.append(rest);
+    return out;
+}
+
 QByteArray decodeQuotedPrintable(QByteArrayView text) {
     QByteArray trimmed;
     trimmed.reserve(text.size());

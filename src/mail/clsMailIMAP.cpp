@@ -134,8 +134,18 @@ bool clsMailIMAP::Connect() {
     component.setSSL(SSL);
     component.setPort(PORT);
     lastSignIn.reset();
+    // Before a token is asked for, which may open the browser.
+    if (!ServerProblem.isEmpty()) {
+        lastResult = 0;
+        ShowLoginFailure(ServerProblem);
+        return false;
+    }
     if (AuthMethod == AuthMode::OAuth2)
         return SignInWithToken(component, TokenNeed::Current);
+    return SignInWithPassword(component);
+}
+
+bool clsMailIMAP::SignInWithPassword(MailImap& component) {
     if (!OpenConnection(component))
         return false;
     lastResult = component.Login(Username, Password);
@@ -333,13 +343,24 @@ bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint
         CurrentLocation = qint32(n);
         std::unique_ptr<EmailObject> email = component.FetchMessage(qint32(n), 0);
         WriteErrorLog();
-        if (!email && MayResume(component)) {
-            if (!Resume(component, FolderName, qint32(n), last)) {
+        // A message too large to read costs its connection: the listing goes on after it on a
+        // new one (and from n itself when the one refused comes later).
+        const qint32 refused = email ? 0 : component.MessageRefusedForSize();
+        const bool tooLarge = refused != 0 && refused == n;
+        bool resume = !email && MayResume(component);
+        if (tooLarge)
+            resume = n < last && !AbortProcess;
+        else if (refused > n)
+            resume = !AbortProcess;
+        if (resume) {
+            if (!Resume(component, FolderName, qint32(tooLarge ? n + 1 : n), last)) {
                 LastListingEnd = ListingEnd::Broken; // its failure was told
                 return false;
             }
-            email = component.FetchMessage(qint32(n), 0);
-            WriteErrorLog();
+            if (!tooLarge) {
+                email = component.FetchMessage(qint32(n), 0);
+                WriteErrorLog();
+            }
         }
         if (AbortProcess) {
             LastListingEnd = ListingEnd::Stopped;
@@ -347,7 +368,8 @@ bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint
         }
         if (!email) {
             ++SkippedMessages;
-            if (!component.IsConnected() || ++failuresInARow >= maxFailuresInARow) {
+            const bool broken = !tooLarge && !component.IsConnected();
+            if (broken || ++failuresInARow >= maxFailuresInARow) {
                 LastListingEnd = ListingEnd::Broken;
                 showMessage(nullptr,
                             QStringLiteral("The listing ended early: %1 of %2 messages were "
@@ -378,11 +400,12 @@ bool clsMailIMAP::MayResume(const MailImap& component) const {
     return AuthMethod == AuthMode::OAuth2 && !AbortProcess && !component.IsConnected();
 }
 
-// Signs in anew with a fresh token, opens the folder again read-only and goes on from message
+// Signs in anew (with a fresh token), opens the folder again read-only and goes on from message
 // from; a failure is reported and ends the listing.
 bool clsMailIMAP::Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last) {
     const auto noDeadline = qScopeGuard([this] { connectDeadline_ = QDeadlineTimer::Forever; });
-    if (!SignInWithToken(component, TokenNeed::Fresh))
+    if (AuthMethod == AuthMode::OAuth2 ? !SignInWithToken(component, TokenNeed::Fresh)
+                                       : !SignInWithPassword(component))
         return false;
     if (OpenFolder(component, FolderName) != 1) {
         ShowFolderFailure(component, FolderName);

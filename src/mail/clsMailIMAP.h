@@ -46,6 +46,9 @@ public:
     qint32 PORT = 0;
     bool SSL = false;
     QString IMAPServer;
+    // Why IMAPServer and PORT cannot be connected to, "" when they can: every connect then fails
+    // with this as its detail, and nothing is sent anywhere.
+    QString ServerProblem;
     QString Password;
     QString Username;
     MailImap* MailImap1 = nullptr; // the instance whose events this session handles
@@ -113,6 +116,7 @@ private:
     void ShowLoginFailure(const QString& detail);
     bool OpenConnection(MailImap& component);
     bool SignInWithToken(MailImap& component, TokenNeed need);
+    bool SignInWithPassword(MailImap& component);
     bool MayResume(const MailImap& component) const;
     bool Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last);
     // Lists first to last; false when the listing ended before last (stopped or broken).

@@ -470,7 +470,7 @@ void Form1Test::help() {
     auto form = load();
     form->PushButton8->click();
     QCOMPARE(prompter->boxes.size(), 1);
-    const MessageBoxSpec& box = prompter->boxes[0];
+    const BoxContent& box = prompter->boxes[0];
     QCOMPARE(box.title, QStringLiteral("Quentaril"));
     QCOMPARE(box.icon, BoxIcon::None);
     QVERIFY(box.text.startsWith(QStringLiteral("Questions?")));

@@ -284,10 +284,15 @@ void ShellUtilitiesTest::serverSetting_data() {
     QTest::newRow("bracketed IPv6")
         << QStringLiteral("[::1]:2993") << QStringLiteral("::1") << 2993;
     QTest::newRow("bare IPv6") << QStringLiteral("::1") << QStringLiteral("::1") << 993;
-    QTest::newRow("bad port") << QStringLiteral("localhost:x") << QStringLiteral("localhost")
-                              << 993;
+    // A setting that cannot work keeps its host and no port; the window says why.
+    QTest::newRow("bad port") << QStringLiteral("localhost:x") << QStringLiteral("localhost") << 0;
     QTest::newRow("port out of range")
-        << QStringLiteral("localhost:70000") << QStringLiteral("localhost") << 993;
+        << QStringLiteral("localhost:70000") << QStringLiteral("localhost") << 0;
+    QTest::newRow("port 0") << QStringLiteral("localhost:0") << QStringLiteral("localhost") << 0;
+    QTest::newRow("empty port") << QStringLiteral("localhost:") << QStringLiteral("localhost") << 0;
+    QTest::newRow("no host") << QStringLiteral(":993") << QString() << 0;
+    QTest::newRow("text after the brackets")
+        << QStringLiteral("[::1]993") << QStringLiteral("::1") << 0;
     QTest::newRow("blanks") << QStringLiteral("  localhost:143 ") << QStringLiteral("localhost")
                             << 143;
 }
@@ -299,6 +304,7 @@ void ShellUtilitiesTest::serverSetting() {
     const ServerAddress address = ServerSetting::parse(setting);
     QCOMPARE(address.host, host);
     QCOMPARE(address.port, port);
+    QCOMPARE(address.problem.isEmpty(), port != 0);
 }
 
 QTEST_MAIN(ShellUtilitiesTest)

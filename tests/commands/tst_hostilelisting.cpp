@@ -317,7 +317,7 @@ void TestHostileListing::runEndsTruthfully() {
     }
 
     QStringList shown;
-    for (const MessageBoxSpec& box : prompter.boxes)
+    for (const BoxContent& box : prompter.boxes)
         shown.append(box.text + QStringLiteral(" | ") + box.detail);
     QCOMPARE(shown.size(), boxes.size());
     for (int i = 0; i < boxes.size(); ++i)

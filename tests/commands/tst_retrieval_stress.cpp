@@ -106,7 +106,7 @@ void TestRetrievalStress::clicksDuringListings() {
     QVERIFY(script.finished());
 
     // Both runs have ended; the rows are those of the second run since the last Clear List.
-    for (const MessageBoxSpec& box : std::as_const(prompter.boxes))
+    for (const BoxContent& box : std::as_const(prompter.boxes))
         QVERIFY2(box.title != QStringLiteral("Application Error"), qPrintable(box.text));
     QCOMPARE(prompter.texts().last(), QStringLiteral("Done."));
     QVERIFY(!window->oMail);

@@ -8,10 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <QSaveFile>
 #include <QScopeGuard>
 
 #include <sys/mount.h>
@@ -61,17 +61,17 @@ QByteArray expectedSeparateFile(int i) {
         .toUtf8();
 }
 
-// A save file on a disk with room bytes left: its temporary file is real, its writes fail
-// like a full disk's once the room is used.
-class FullSaveFile final : public QSaveFile {
+// A file on a disk with room bytes left: it is real, its writes fail like a full disk's once the
+// room is used.
+class FullFile final : public QFile {
 public:
-    FullSaveFile(const QString& path, qint64 room) : QSaveFile(path), room_(room) {}
+    FullFile(const QString& path, qint64 room) : QFile(path), room_(room) {}
 
 protected:
     qint64 writeData(const char* data, qint64 length) override {
         const qint64 taken = std::min(length, room_);
         room_ -= taken;
-        if (taken > 0 && QSaveFile::writeData(data, taken) != taken)
+        if (taken > 0 && QFile::writeData(data, taken) != taken)
             return -1;
         if (taken == length)
             return length;
@@ -96,6 +96,8 @@ private slots:
     void checkedRowsNumberTheFiles();
     void secondRunKeepsWhatWasSaved_data();
     void secondRunKeepsWhatWasSaved();
+    void fileAppearingMeanwhileIsKept_data();
+    void fileAppearingMeanwhileIsKept();
     void noSaveMethodWritesNothing();
     void unusableFolder_data();
     void unusableFolder();
@@ -240,6 +242,49 @@ void TestDownload::secondRunKeepsWhatWasSaved() {
     QVERIFY(prompter->boxes.isEmpty());
 }
 
+void TestDownload::fileAppearingMeanwhileIsKept_data() {
+    QTest::addColumn<SaveMethod>("method");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("appearing"); // written under file while the run writes its own
+    QTest::addColumn<QString>("written");      // the name the run's file takes, "" for none
+    const QString one = QStringLiteral("1 - 2015-02-19 Message 1.txt");
+    QTest::newRow("separate files") << SaveMethod::SeparateFiles << one << QByteArray("other")
+                                    << "1 - 2015-02-19 Message 1 (2).txt";
+    QTest::newRow("separate files, the same bytes")
+        << SaveMethod::SeparateFiles << one << expectedSeparateFile(1) << QString();
+    QTest::newRow("one file") << SaveMethod::OneFile << "Emails.txt"
+                              << QByteArray("another program's") << "Emails (2).txt";
+}
+
+// A file that appears under the name chosen while the run writes its own (another program, a
+// second download into the folder) is never replaced; the run's file takes the next free name.
+void TestDownload::fileAppearingMeanwhileIsKept() {
+    QFETCH(SaveMethod, method);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, appearing);
+    QFETCH(QString, written);
+    adjust = [&](Download& download) {
+        download.openDevice = [&](const QString& path) {
+            if (!QFileInfo::exists(dir->filePath(file)))
+                writeFile(dir->filePath(file), appearing);
+            return std::make_unique<QFile>(path);
+        };
+    };
+    Listing listing(1, {1});
+    QCOMPARE(run(listing, method), Download::Outcome::Finished);
+
+    QCOMPARE(readFile(dir->filePath(file)), appearing);
+    QStringList names{file};
+    if (!written.isEmpty()) {
+        names.append(written);
+        QVERIFY(readFile(dir->filePath(written)).startsWith(expectedSeparateFile(1)));
+    }
+    // No temporary file is left behind.
+    names.sort();
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), names);
+    QVERIFY(prompter->boxes.isEmpty());
+}
+
 void TestDownload::noSaveMethodWritesNothing() {
     Listing listing(2, {1, 2});
     QCOMPARE(run(listing, SaveMethod::None), Download::Outcome::Finished);
@@ -344,7 +389,7 @@ void TestDownload::diskFullMidRun() {
 void TestDownload::fullDiskKeepsTheEarlierFile_data() {
     QTest::addColumn<bool>("realDisk");
     QTest::newRow("a small tmpfs") << true;
-    QTest::newRow("a save file that meets a full disk") << false;
+    QTest::newRow("a file that meets a full disk") << false;
 }
 
 // An earlier Emails.txt and a disk that fills up while the new one is written: the box gives the
@@ -367,7 +412,7 @@ void TestDownload::fullDiskKeepsTheEarlierFile() {
     } else {
         adjust = [](Download& download) {
             download.openDevice = [](const QString& path) {
-                return std::make_unique<FullSaveFile>(path, 1000);
+                return std::make_unique<FullFile>(path, 1000);
             };
         };
     }

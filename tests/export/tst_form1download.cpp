@@ -125,9 +125,7 @@ void TestForm1Download::finishedRunSaysDone() {
     fill(3, {2, 3});
     (separateFiles ? form->Option1 : form->Option2)->setChecked(true);
     QString captionDuringRun;
-    prompter->onMessage = [&](const MessageBoxSpec&) {
-        captionDuringRun = form->PushButton7->text();
-    };
+    prompter->onMessage = [&](const BoxContent&) { captionDuringRun = form->PushButton7->text(); };
     form->StopDownloadRequested = true; // left over from an earlier stopped run
     form->PushButton7->click();
     QCOMPARE(prompter->texts(), QStringList{"Done."});

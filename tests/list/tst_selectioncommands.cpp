@@ -32,9 +32,7 @@ public:
     explicit ClearingPrompter(ListWindow& window) : window_(window) { Prompter::install(this); }
     ~ClearingPrompter() override { Prompter::install(nullptr); }
 
-    void message(QWidget* parent, const MessageBoxSpec& box) override {
-        boxes.message(parent, box);
-    }
+    void message(QWidget* parent, const BoxContent& box) override { boxes.message(parent, box); }
     std::optional<QString> input(QWidget*, const QString&, const QString&) override {
         window_.ownedList().clear();
         return QStringLiteral("x");

@@ -85,7 +85,7 @@ class TestFetchAhead : public QObject {
         session->StartMailExtraction(QStringLiteral("INBOX"));
         run.endedAt = session->CurrentLocation;
         static const QRegularExpression serverTiming(
-            QStringLiteral(" \\(\\d+\\.\\d+ \\+ \\d+\\.\\d+ secs\\)"));
+            QStringLiteral(" \\(\\d+\\.\\d+( \\+ \\d+\\.\\d+)* secs\\)"));
         QFile log(ErrorLog::filePath());
         if (log.open(QIODevice::ReadOnly))
             for (const QString& entry :

@@ -19,7 +19,7 @@ constexpr int messageCount = 6;
 
 QByteArray message(int n) {
     return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
+           "\r\nDate: Mon, 4 Dec 2023 10:00:00 +0000\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
 }
 
 // Logs in, opens a folder of messageCount messages and answers NOOP; FETCH goes to fetch, which

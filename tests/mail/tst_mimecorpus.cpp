@@ -1,6 +1,6 @@
 #include "mail/MimeParser.h"
 
-#include <QDirIterator>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,26 +28,40 @@ QByteArray contentsOf(const QString& path) {
 
 } // namespace
 
+// One table-driven test per theme, each row one message of that theme's folder.
 class TestMimeCorpus : public QObject {
     Q_OBJECT
+
+    static void addMessagesOf(const QString& theme);
+    static void readsAsExpected();
+
 private slots:
-    void readsAsExpected_data();
-    void readsAsExpected();
+    void everyThemeIsTested();
+    void headers_data() { addMessagesOf(QStringLiteral("headers")); }
+    void headers() { readsAsExpected(); }
+    void charsets_data() { addMessagesOf(QStringLiteral("charsets")); }
+    void charsets() { readsAsExpected(); }
+    void encodedWords_data() { addMessagesOf(QStringLiteral("encoded-words")); }
+    void encodedWords() { readsAsExpected(); }
+    void dates_data() { addMessagesOf(QStringLiteral("dates")); }
+    void dates() { readsAsExpected(); }
+    void structure_data() { addMessagesOf(QStringLiteral("structure")); }
+    void structure() { readsAsExpected(); }
 };
 
-void TestMimeCorpus::readsAsExpected_data() {
+void TestMimeCorpus::everyThemeIsTested() {
+    QCOMPARE(QDir(corpusFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{"charsets", "dates", "encoded-words", "headers", "structure"}));
+}
+
+void TestMimeCorpus::addMessagesOf(const QString& theme) {
     QTest::addColumn<QString>("message");
-    QStringList messages;
-    for (const QString& theme : QDir(corpusFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QDirIterator it(corpusFolder + u'/' + theme, {QStringLiteral("*.eml")}, QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            messages.append(it.next());
-    }
-    messages.sort();
-    QVERIFY(messages.size() >= 50);
+    const QDir folder(corpusFolder + u'/' + theme);
+    const QStringList messages =
+        folder.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    QVERIFY(messages.size() >= 5);
     for (const QString& message : messages)
-        QTest::newRow(qPrintable(QDir(corpusFolder).relativeFilePath(message))) << message;
+        QTest::newRow(qPrintable(message.chopped(4))) << folder.filePath(message);
 }
 
 void TestMimeCorpus::readsAsExpected() {
@@ -67,6 +81,8 @@ void TestMimeCorpus::readsAsExpected() {
     QVERIFY(date.isValid());
     QCOMPARE(email.Date, date);
     QCOMPARE(email.Date.offsetFromUtc(), date.offsetFromUtc());
+    // The arrival time stands in only with a note saying so, for the error log.
+    QCOMPARE(!email.ReadingNote.isEmpty(), date == internalDate);
     QCOMPARE(email.PlainTextBody, expected[u"PlainTextBody"].toString());
     QCOMPARE(email.HTMLTextBody, expected[u"HTMLTextBody"].toString());
 }

@@ -149,14 +149,19 @@ void TestMimeParser::headersAndBodies() {
 
 void TestMimeParser::dateFallsBackToInternalDate_data() {
     QTest::addColumn<QString>("file");
-    QTest::newRow("missing") << "no-date-header.eml";
-    QTest::newRow("unreadable") << "malformed-date.eml";
+    QTest::addColumn<QString>("note");
+    QTest::newRow("missing") << "no-date-header.eml"
+                             << "no Date header; dated by the server's arrival time";
+    QTest::newRow("unreadable") << "malformed-date.eml"
+                                << "the Date header \"sometime next week\" cannot be read; dated "
+                                   "by the server's arrival time";
 }
 
 void TestMimeParser::dateFallsBackToInternalDate() {
     QFETCH(QString, file);
     const EmailObject email = parseEmail(corpusFile(file), internalDate);
     QCOMPARE(email.Date, internalDate);
+    QTEST(email.ReadingNote, "note");
     QCOMPARE(email.FromAddress, QStringLiteral("nobody@example.com"));
     QCOMPARE(email.PlainTextBody, QStringLiteral("Body\r\n"));
 }

@@ -209,9 +209,16 @@ private slots:
         session->MaxRecord = qint32(files.size());
         session->StartMailExtraction(QStringLiteral("INBOX"));
         QCOMPARE(listing.texts.size(), files.size());
+        const QString log = QString::fromLocal8Bit(readFile(ErrorLog::filePath()));
 
         for (qsizetype i = 0; i < files.size(); ++i) {
             const EmailObject parsed = parseEmail(readFile(corpus.filePath(files[i])), {});
+            // What stood in for the message's date is told in the entry of its fetch.
+            if (!parsed.ReadingNote.isEmpty())
+                QVERIFY2(
+                    log.contains(
+                        QStringLiteral(" : FETCH %1: %2\r\n").arg(i + 1).arg(parsed.ReadingNote)),
+                    qPrintable(files[i]));
             const QStringList& listed = listing.texts[i];
             QCOMPARE(listed[0], parsed.From);
             QCOMPARE(listed[1], parsed.FromName);

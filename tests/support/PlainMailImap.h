@@ -13,6 +13,8 @@ public:
         connect(&inner_, &MailImap::PercentDone, this, [this](qint32 p) { emit PercentDone(p); });
     }
 
+    void setFetchAhead(bool on) { inner_.setFetchAhead(on); }
+
     void setSSL(bool) override {}
     void setPort(qint32 port) override { inner_.setPort(port); }
     void setTrustedCertificates(const QString&) override {}
@@ -32,6 +34,7 @@ public:
     std::unique_ptr<EmailObject> FetchMessage(qint32 n, qint32 flags) override {
         return inner_.FetchMessage(n, flags);
     }
+    qint32 MessageRefusedForSize() const override { return inner_.MessageRefusedForSize(); }
     void setFetchWindow(qint32 first, qint32 last) override { inner_.setFetchWindow(first, last); }
     std::optional<QStringList> ListMailboxes(const QString& reference,
                                              const QString& pattern) override {

@@ -113,13 +113,43 @@ void ScriptedImapServer::serve() {
             }
             QByteArray answer = script_(tag, command);
             const bool hangingUp = answer.endsWith(hangUp());
-            if (hangingUp)
-                answer.chop(hangUp().size());
-            open = LoopbackSocket::sendAll(fd, answer) && !hangingUp &&
+            const bool endless = answer.endsWith(endlessBytes());
+            const bool stalling = answer.endsWith(stall());
+            if (hangingUp || endless || stalling)
+                answer.chop(answer.size() - answer.lastIndexOf('\0'));
+            open = LoopbackSocket::sendAll(fd, answer) && !hangingUp && !endless && !stalling &&
                    !answer.startsWith("* BYE") && !answer.contains("\r\n* BYE");
+            if (endless)
+                sendWithoutEnd(fd);
+            if (stalling)
+                waitForClose(fd);
         }
         std::lock_guard lock(mutex_);
         client_ = -1;
         close(fd);
+    }
+}
+
+bool ScriptedImapServer::stopping() const {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+// Runs on the server's thread.
+void ScriptedImapServer::sendWithoutEnd(int fd) const {
+    const QByteArray filler(64 * 1024, 'x');
+    while (!stopping() && LoopbackSocket::sendAll(fd, filler)) {
+    }
+}
+
+// Runs on the server's thread.
+void ScriptedImapServer::waitForClose(int fd) const {
+    while (!stopping()) {
+        pollfd readable{fd, POLLIN, 0};
+        if (poll(&readable, 1, 20) <= 0)
+            continue;
+        char chunk[4096];
+        if (recv(fd, chunk, sizeof chunk, 0) <= 0)
+            return;
     }
 }

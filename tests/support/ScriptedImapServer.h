@@ -34,12 +34,21 @@ public:
 
     // Ends an answer after which the server closes the connection (its bytes are not sent).
     static QByteArray hangUp() { return QByteArrayLiteral("\0hang up"); }
+    // Ends an answer after which the server sends filler bytes without end, until the client
+    // closes the connection (a literal announced far larger than anything sent so far).
+    static QByteArray endlessBytes() { return QByteArrayLiteral("\0endless bytes"); }
+    // Ends an answer after which the server sends nothing more and reads nothing, until the
+    // client closes the connection (a link that stalls).
+    static QByteArray stall() { return QByteArrayLiteral("\0stall"); }
     // A message as a FETCH answer of BODY.PEEK[] and INTERNALDATE carries it.
     static QByteArray fetchResponse(quint32 number, const QByteArray& raw);
 
 private:
     void serve();
     bool greet(int fd);
+    bool stopping() const;
+    void sendWithoutEnd(int fd) const;
+    void waitForClose(int fd) const;
 
     Script script_;
     QByteArray greeting_;

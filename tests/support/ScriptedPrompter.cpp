@@ -10,7 +10,7 @@ ScriptedPrompter::~ScriptedPrompter() {
     Prompter::install(nullptr);
 }
 
-void ScriptedPrompter::message(QWidget*, const MessageBoxSpec& box) {
+void ScriptedPrompter::message(QWidget*, const BoxContent& box) {
     boxes.append(box);
     if (onMessage)
         onMessage(box);
@@ -41,7 +41,7 @@ int ScriptedPrompter::showModal(QDialog& dialog) {
 
 QStringList ScriptedPrompter::texts() const {
     QStringList result;
-    for (const MessageBoxSpec& box : boxes)
+    for (const BoxContent& box : boxes)
         result.append(box.text);
     return result;
 }

@@ -18,7 +18,7 @@ public:
     ScriptedPrompter();
     ~ScriptedPrompter() override;
 
-    void message(QWidget* parent, const MessageBoxSpec& box) override;
+    void message(QWidget* parent, const BoxContent& box) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt,
                                  const QString& title) override;
     QString browseForFolder(QWidget* parent, const QString& title,
@@ -26,7 +26,7 @@ public:
     int showModal(QDialog& dialog) override;
 
     // What was shown, in order.
-    QList<MessageBoxSpec> boxes;
+    QList<BoxContent> boxes;
     QStringList inputPrompts;
     QStringList folderTitles;
     QStringList folderStarts;
@@ -37,7 +37,7 @@ public:
     QQueue<DialogDriver> dialogDrivers;
 
     // Runs when a message box is shown (for example to click Stop while a listing runs).
-    std::function<void(const MessageBoxSpec&)> onMessage;
+    std::function<void(const BoxContent&)> onMessage;
 
     QStringList texts() const;
     void clear();
