@@ -10,6 +10,10 @@
 //   mbsync       the peer (when installed): the same Inbox pulled into a Maildir on the disk
 //                and on tmpfs, each compared with the job saving to the same place; on the disk
 //                also with "FSync no", which leaves its files to the system's cache.
+//   export       "quentaril export" saving the Inbox to the disk, one file per message, compared
+//                with mbsync on the disk; and its second run, which finds nothing new, compared
+//                with its ceiling, the same sign-in and UID SEARCH ALL: as a process of its own,
+//                and inside the measuring process (without the program's start).
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
 //                      [--listing-only] [--small] [--large-message MB] [--serve]
@@ -17,6 +21,7 @@
 
 #include "BenchServer.h"
 #include "DelayProxy.h"
+#include "ExportRun.h"
 #include "MailServer.h"
 #include "MbsyncRun.h"
 #include "MixedMailbox.h"
@@ -71,6 +76,19 @@ int measureInThisProcess(const QStringList& a) {
             method == QLatin1String("mbsync-nofsync") ? PeerFlush::None : PeerFlush::EachFile;
         m.seconds = runMbsync(login, output, flush, m.peakKb);
         m.ok = m.seconds >= 0;
+    } else if (method.startsWith(QLatin1String("export"))) {
+        const ExportMeasure measure = method == QLatin1String("export") ? ExportMeasure::WholeJob
+                                      : method == QLatin1String("export-again")
+                                          ? ExportMeasure::NothingNew
+                                          : ExportMeasure::NothingNewInside;
+        m.seconds = runExport(login, output, measure, m.peakKb);
+        m.ok = m.seconds >= 0;
+    } else if (method == QLatin1String("uids")) {
+        QElapsedTimer clock;
+        clock.start();
+        m.ok = uidSearchAll(login) == count;
+        m.seconds = double(clock.nsecsElapsed()) / 1e9;
+        m.peakKb = peakKilobytes();
     } else {
         m.window = runWindow(login, method == QLatin1String("job") ? output : QString());
         const WindowRun& w = m.window;
@@ -113,7 +131,9 @@ Measure measureInChild(const Setup& setup, const QString& method, int port, cons
         std::fprintf(stderr, "%s failed\n", qPrintable(method));
         return m;
     }
-    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    // The figures are the last line: a measure may print its own lines before.
+    const QList<QByteArray> f =
+        child.readAllStandardOutput().trimmed().split('\n').last().split(' ');
     m.ok = f.size() == 7;
     m.seconds = f.value(0).toDouble();
     m.peakKb = f.value(1).toLong();
@@ -216,6 +236,17 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
         row("mbsync to a Maildir on tmpfs", *peerOnTmpfs,
             times(peerOnTmpfs->seconds(), raw.seconds()) + QStringLiteral(" of the ceiling"));
     }
+    const Series& command = s.at(QStringLiteral("export"));
+    const Series& uids = s.at(QStringLiteral("uids"));
+    const Series& again = s.at(QStringLiteral("export again"));
+    const Series& inside = s.at(QStringLiteral("export again inside"));
+    row("quentaril export, output on disk", command, jobRatio(command, peerOnDisk));
+    row("sign-in and UID SEARCH ALL (ceiling of a run with nothing new)", uids,
+        QStringLiteral("1.0× of its ceiling"));
+    row("quentaril export with nothing new, a process of its own", again,
+        times(again.seconds(), uids.seconds()) + QStringLiteral(" of its ceiling"));
+    row("the same without the program's start", inside,
+        times(inside.seconds(), uids.seconds()) + QStringLiteral(" of its ceiling"));
     std::printf("\nWhole job in parts (medians): listing %.2f s, Check All %.3f s, "
                 "\"Emails.txt\" %.2f s, one file per message %.2f s on disk; %.2f s, %.3f s, "
                 "%.2f s, %.2f s on tmpfs. Longest stall of the window's thread while listing: "
@@ -321,6 +352,11 @@ int runAll(const QCommandLineParser& options) {
             measure(QStringLiteral("job on disk"), QStringLiteral("job"), disk);
             measure(QStringLiteral("job on tmpfs"), QStringLiteral("job"),
                     QStringLiteral("/dev/shm"));
+            measure(QStringLiteral("export"), QStringLiteral("export"), disk);
+            measure(QStringLiteral("uids"), QStringLiteral("uids"), QString());
+            measure(QStringLiteral("export again"), QStringLiteral("export-again"), disk);
+            measure(QStringLiteral("export again inside"), QStringLiteral("export-again-inside"),
+                    disk);
             if (!withMbsync)
                 continue;
             measure(QStringLiteral("mbsync on disk"), QStringLiteral("mbsync"), disk);

@@ -28,7 +28,8 @@ endforeach()
 if(violations)
     message(FATAL_ERROR "Forbidden includes between layers:\n${violations}"
                         "Allowed: app -> every layer; commands -> auth, mail, list, base; "
-                        "export -> list, base; list -> base; mail -> base; auth -> base; base -> Qt only.")
+                        "job -> export, list, mail, auth, base; export -> list, base; list -> base; "
+                        "mail -> base; auth -> base; base -> Qt only.")
 endif()
 if(STAMP)
     file(TOUCH "${STAMP}")

@@ -7,6 +7,7 @@
 #include "base/IndicatorContrastStyle.h"
 #include "base/ShellUtilities.h"
 #include "base/Twips.h"
+#include "job/ListedOrigin.h"
 #include "list/MessageListView.h"
 #include "mail/MailImap.h"
 #include "mail/clsMailIMAP.h"
@@ -158,6 +159,8 @@ void Form1::buildControls() {
     auto* saveMethod = new QVBoxLayout(Frame3);
     saveMethod->addWidget(Option1);
     saveMethod->addWidget(Option2);
+    Check3 = named<QCheckBox>("Check3", QStringLiteral("Skip emails already saved to this folder"));
+    saveMethod->addWidget(Check3);
 
     // Row 12: output folder.
     Frame1 = named<QGroupBox>("Frame1",
@@ -304,6 +307,7 @@ void Form1::connectHandlers() {
         box->installEventFilter(this);
     connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Form1::Check2_Click);
+    connect(Check3, &QCheckBox::toggled, this, &Form1::Check3_Click);
     connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
     // Return in the login boxes connects, as a click on "1. Connect" does.
     connect(Text1, &QLineEdit::returnPressed, PushButton5, &QPushButton::click);
@@ -348,8 +352,9 @@ void Form1::attachPointerHandlers() {
              this, Frame1, Frame2, Frame3, Frame5, Frame6, Label2, lblLabels[0], lblLabels[1],
              ListView1, Option1, Option2, Option7, Text1, Text2, Text3, txtSearch})
         pointer_->attachNormal(surface);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             Label1, Check1, Check2, Combo1, Option3, Option5, Option6, Option9, ProgressBar1})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Label1, Check1, Check2, Check3, Combo1, Option3, Option5,
+                                         Option6, Option9, ProgressBar1})
         pointer_->attachNothing(control);
 }
 
@@ -396,9 +401,12 @@ void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
             [this, raw](const QString& From, const QString& FromName, const QString& FromAddress,
                         const QString& Subject, const QString& ReceivedDate,
                         const QString& PlainTextBody, const QString& HTMLTextBody, qint32 uID) {
-                if (oMail.get() == raw)
-                    oMail_MailExtractListing(From, FromName, FromAddress, Subject, ReceivedDate,
-                                             PlainTextBody, HTMLTextBody, uID);
+                if (oMail.get() != raw)
+                    return;
+                listedOrigin_ = job::listedOrigin(*raw, FromAddress);
+                oMail_MailExtractListing(From, FromName, FromAddress, Subject, ReceivedDate,
+                                         PlainTextBody, HTMLTextBody, uID);
+                listedOrigin_ = {};
             });
     connect(raw, &clsMailIMAP::ScrapProgress, this, [this, raw](qint32 percent) {
         if (oMail.get() == raw)

@@ -4,6 +4,7 @@
 #include "base/StatusLine.h"
 #include "commands/RetrievalOwner.h"
 #include "list/ListOwner.h"
+#include "list/MessageOrigin.h"
 #include "mail/AccessTokenSource.h"
 
 #include <QElapsedTimer>
@@ -85,6 +86,7 @@ public:
     QGroupBox* Frame3 = nullptr;
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
+    QCheckBox* Check3 = nullptr; // "Skip emails already saved to this folder"
     // Row 12: output folder.
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text3 = nullptr;
@@ -173,6 +175,7 @@ public:
     void Text3_GotFocus();
     void Check1_Click();
     void Check2_Click();
+    void Check3_Click();
     void Combo1_Click();
     void Option1_Click();
     void Option2_Click();
@@ -253,4 +256,6 @@ private:
     // The window was closed: a sign-in still waiting ends, and one that ends now gives no token.
     bool closing_ = false;
     QString keyringNotice_;
+    // Where the message of the listing event being handled came from.
+    MessageOrigin listedOrigin_;
 };

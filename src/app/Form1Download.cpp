@@ -3,9 +3,11 @@
 #include "base/Prompter.h"
 #include "commands/RetrievalButtons.h"
 #include "export/Download.h"
+#include "job/SaveChecked.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -39,19 +41,13 @@ private:
     std::array<QPointer<QPushButton>, 2> buttons_;
 };
 
-QString downloadDoneText(qint32 skipped) {
-    if (skipped == 0)
-        return QStringLiteral("Done.");
-    return skipped == 1 ? QStringLiteral("Done. 1 message could not be saved and was skipped.")
-                        : QStringLiteral("Done. %1 messages could not be saved and were skipped.")
-                              .arg(skipped);
-}
-
 } // namespace
 
 // "3. Start Downloading": saves the checked rows as text files in the folder of Text3. While it
 // runs the same button reads "Stop Downloading", and a click on it stops the run before its next
-// row. Statements 122 to 152 are the walk in Download.cpp.
+// row. Statements 122 to 152 are the walk in Download.cpp. With "Skip emails already saved to this
+// folder" checked, the messages the folder's record names are passed over, and the end says how
+// many were saved and how many passed over.
 void Form1::PushButton7_Click() {
     const QString startCaption = QStringLiteral("3. Start Downloading");
     const QString stopCaption = QStringLiteral("Stop Downloading");
@@ -102,8 +98,12 @@ void Form1::PushButton7_Click() {
         ProgressBar1->setValue(number);
         setProgressText(QStringLiteral("Saving %1 of %2").arg(number).arg(total));
     };
-    const Download::Outcome outcome =
-        download.run([this] { return Text3->text(); }, method, StopDownloadRequested);
+    bool skipSaved = false;
+    guard(154, [&] { skipSaved = Check3->isChecked(); });
+    const job::SaveReport report = job::saveChecked(
+        download, list, messageRecords(), this, [this] { return Text3->text(); }, method,
+        StopDownloadRequested, skipSaved ? job::Remembering::Skip : job::Remembering::Off);
+    const Download::Outcome outcome = report.outcome;
 
     guard(156, [&] {
         setMousePointer(MousePointer::Default);
@@ -121,6 +121,6 @@ void Form1::PushButton7_Click() {
         });
     else if (outcome != Download::Outcome::Failed &&
              guard.test(158, [&] { return !StopDownloadRequested; }))
-        guard(158, [&] { showMessage(this, downloadDoneText(download.skipped())); });
+        guard(158, [&] { showMessage(this, job::doneText(report)); });
     guard(160, [&] { PushButton7->setText(startCaption); });
 }

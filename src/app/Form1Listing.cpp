@@ -10,7 +10,8 @@ void Form1::oMail_MailExtractListing(const QString& From, const QString& FromNam
                                      const QString& HTMLTextBody, qint32) {
     addListedMessage(
         this, *txtSearch, ListView1->list(), messageRecords(),
-        {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody});
+        {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody},
+        listedOrigin_);
 }
 
 void Form1::ListView1_ItemCheck(int) {

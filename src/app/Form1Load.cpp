@@ -99,6 +99,7 @@ void Form1::Form_Load() {
         guard(134, [&] { setOptionValue(Option2, true); });
     else
         guard(138, [&] { setOptionValue(Option1, true); });
+    guard(140, [&] { Check3->setChecked(setting("SkipSaved", "1") != QStringLiteral("0")); });
 
     for (int column = 1; column <= 6; ++column) {
         guard(146 + 2 * column, [&] {

@@ -50,6 +50,10 @@ void Form1::Check2_Click() {
     SettingsStore::Save(QStringLiteral("AutoConnect"), flag(Check2));
 }
 
+void Form1::Check3_Click() {
+    SettingsStore::Save(QStringLiteral("SkipSaved"), flag(Check3));
+}
+
 void Form1::Combo1_Click() {
     SettingsStore::Save(QStringLiteral("Combo1"), QString::number(Combo1->currentIndex()));
 }

@@ -64,6 +64,8 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
         if (!guard_.test(128, [&] { return checkedAtStart(i); }))
             continue;
         tellProgress();
+        if (passedOver(i))
+            continue;
         std::optional<MessageRecord> record;
         QString name;
         guard_(130, [&] {
@@ -74,8 +76,12 @@ Download::Outcome Download::separateFiles(const FolderSource& folder, const bool
             ++skipped_;
             continue;
         }
-        if (!save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record))))
+        const std::optional<QString> path =
+            save(folder(), name, MessageText::localeBytes(MessageText::separateFile(*record)));
+        if (!path)
             return Outcome::Failed;
+        if (saved)
+            saved(i, QFileInfo(*path).fileName());
         ++k;
     }
     return Outcome::Finished;
@@ -87,6 +93,7 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
     if (!output)
         return Outcome::Failed;
     Outcome outcome = Outcome::Finished;
+    QList<int> written;
     qint32 n = 0;
     guard_(144, [&] { n = list_.count(); });
     for (qint32 i = 1; i <= n; ++i) {
@@ -102,6 +109,8 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         if (!guard_.test(150, [&] { return checkedAtStart(i); }))
             continue;
         tellProgress();
+        if (passedOver(i))
+            continue;
         std::optional<MessageRecord> record;
         guard_(152, [&] { record = records_.messageToSave(i); });
         if (!record)
@@ -109,8 +118,19 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         else if (!write(*output->device,
                         MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
+        else
+            written.append(i);
     }
-    return finish(*output) ? outcome : Outcome::Failed;
+    if (!finish(*output))
+        return Outcome::Failed;
+    if (saved)
+        for (const int position : std::as_const(written))
+            saved(position, QFileInfo(output->path).fileName());
+    return outcome;
+}
+
+bool Download::passedOver(int position) const {
+    return savedBefore && savedBefore(position);
 }
 
 Download::TemporaryName::TemporaryName(TemporaryName&& other) noexcept
@@ -157,14 +177,18 @@ bool Download::finish(Output& output) {
         reportFileFailure(claim.path, QString::fromLocal8Bit(std::strerror(claim.error)));
         return false;
     }
+    output.path = claim.path;
     if (!claim.heldBefore)
         saved_.append(claim.path);
     return true;
 }
 
-bool Download::save(const QString& folder, const QString& fileName, const QByteArray& bytes) {
+std::optional<QString> Download::save(const QString& folder, const QString& fileName,
+                                      const QByteArray& bytes) {
     std::optional<Output> output = begin(folder, fileName);
-    return output && write(*output->device, bytes) && finish(*output);
+    if (!output || !write(*output->device, bytes) || !finish(*output))
+        return std::nullopt;
+    return output->path;
 }
 
 bool Download::makeDurable() {

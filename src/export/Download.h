@@ -54,6 +54,12 @@ public:
     // started, and how many those are.
     std::function<void(qint32 number, qint32 total)> progress;
     DeviceFactory openDevice;
+    // When set, a checked row it answers true for is passed over as saved before, like an
+    // unchecked one.
+    std::function<bool(int position)> savedBefore;
+    // When set, told of each row saved, with the name of the file in the folder that holds it,
+    // once that file is complete.
+    std::function<void(int position, const QString& fileName)> saved;
 
     // The output folder is read each time a file is opened, and stopRequested before every row: a
     // click handled during a yield may change either.
@@ -94,10 +100,14 @@ private:
     Outcome oneFile(const QString& folder, const bool& stopRequested);
     bool folderUsable(const QString& folder);
     void tell(const QString& text);
-    bool save(const QString& folder, const QString& fileName, const QByteArray& bytes);
+    // The path of the file that holds the bytes; nothing when they could not be saved.
+    std::optional<QString> save(const QString& folder, const QString& fileName,
+                                const QByteArray& bytes);
     std::optional<Output> begin(const QString& folder, const QString& fileName);
-    // Gives the file its name, unless a file of one of its names already holds the same bytes.
+    // Gives the file its name, unless a file of one of its names already holds the same bytes;
+    // the output's path is then the name that holds them.
     bool finish(Output& output);
+    bool passedOver(int position) const;
     // The files this run saved, and their folders' entries, onto the disk.
     bool makeDurable();
     std::unique_ptr<QIODevice> openForWriting(const QString& devicePath);

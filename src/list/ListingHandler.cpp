@@ -28,10 +28,11 @@ constexpr Numbering unfiltered{134, 136, 150, 158};
 constexpr Numbering filtered{106, 108, 122, 130};
 
 void fillRow(Guard& guard, const Numbering& lines, MessageListModel& list, RecordStore& records,
-             const MessageRecord& message) {
+             const MessageRecord& message, const MessageOrigin& origin) {
     guard(lines.append, [&] { list.appendRow(message.From); });
 
-    // The five header texts stay in memory; the two bodies go to the body store on disk.
+    // The five header texts and the origin stay in memory; the two bodies go to the body store on
+    // disk. The origin goes with the first text.
     const std::pair<QString StoredRecord::*, QString MessageRecord::*> headers[] = {
         {&StoredRecord::From, &MessageRecord::From},
         {&StoredRecord::FromName, &MessageRecord::FromName},
@@ -40,7 +41,12 @@ void fillRow(Guard& guard, const Numbering& lines, MessageListModel& list, Recor
         {&StoredRecord::ReceivedDate, &MessageRecord::ReceivedDate}};
     int line = lines.firstStore;
     for (const auto& header : headers) {
-        guard(line, [&] { records.slot(list.count()).*header.first = message.*header.second; });
+        guard(line, [&] {
+            StoredRecord& record = records.slot(list.count());
+            record.*header.first = message.*header.second;
+            if (header.first == &StoredRecord::From)
+                record.Origin = origin;
+        });
         line += 2;
     }
     guard(line, [&] { records.setPlainTextBody(list.count(), message.PlainTextBody); });
@@ -70,14 +76,22 @@ bool passesFilter(const QString& filter, const MessageRecord& message) {
 }
 
 void addListedMessage(QWidget* window, const QLineEdit& filterBox, MessageListModel& list,
-                      RecordStore& records, const MessageRecord& message) {
+                      RecordStore& records, const MessageRecord& message,
+                      const MessageOrigin& origin) {
+    addListedMessage(
+        window, [&filterBox] { return filterBox.text(); }, list, records, message, origin);
+}
+
+void addListedMessage(QWidget* window, const std::function<QString()>& filterText,
+                      MessageListModel& list, RecordStore& records, const MessageRecord& message,
+                      const MessageOrigin& origin) {
     Guard guard(window, QStringLiteral("in Brastovel2/19/2015.Form1.oMail_MailExtractListing "));
     QString filter;
-    guard(100, [&] { filter = filterBox.text(); });
+    guard(100, [&] { filter = filterText(); });
     if (filter.isEmpty()) {
-        fillRow(guard, unfiltered, list, records, message);
+        fillRow(guard, unfiltered, list, records, message, origin);
     } else if (guard.test(102, [&] { return passesFilter(filter, message); })) {
-        fillRow(guard, filtered, list, records, message);
+        fillRow(guard, filtered, list, records, message, origin);
     }
     guard(160, [] { QCoreApplication::processEvents(); });
 }

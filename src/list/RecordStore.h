@@ -1,12 +1,13 @@
 #pragma once
 
 #include "list/BodyStore.h"
+#include "list/MessageOrigin.h"
 #include "list/MessageRecord.h"
 
 #include <vector>
 
-// What the store keeps in memory for one listed message: the five header texts, and where its two
-// bodies lie in the body store.
+// What the store keeps in memory for one listed message: the five header texts, where its two
+// bodies lie in the body store, and where it came from.
 struct StoredRecord {
     QString From;
     QString FromName;
@@ -15,6 +16,7 @@ struct StoredRecord {
     QString ReceivedDate;
     BodyStore::Span PlainTextBody;
     BodyStore::Span HTMLTextBody;
+    MessageOrigin Origin;
 };
 
 // The texts of the listed messages, one record per list position counted from 1. A retrieval

@@ -95,7 +95,7 @@ bool EtpanWorker::sendFetch(quint32 first, quint32 last) {
     QByteArray line = "FETCH " + QByteArray::number(first);
     if (last != first)
         line += ':' + QByteArray::number(last);
-    line += " (BODY.PEEK[] INTERNALDATE)\r\n";
+    line += " (UID BODY.PEEK[] INTERNALDATE)\r\n";
     return mailimap_send_current_tag(imap_) == MAILIMAP_NO_ERROR &&
            mailstream_write(imap_->imap_stream, line.constData(), size_t(line.size())) >= 0 &&
            mailstream_flush(imap_->imap_stream) >= 0;

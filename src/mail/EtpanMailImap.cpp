@@ -137,11 +137,17 @@ bool EtpanMailImap::IsConnected() const {
 
 qint32 EtpanMailImap::SelectMailbox(const QString& folder) {
     const QByteArray name = ModifiedUtf7::encode(folder);
-    const auto count = call<std::optional<qint32>>([name](EtpanWorker& w) {
-        return w.examine(name) ? std::optional<qint32>(w.exists()) : std::nullopt;
+    const auto selected = call<std::optional<std::pair<qint32, quint32>>>([name](EtpanWorker& w) {
+        return w.examine(name) ? std::optional(std::pair(w.exists(), w.uidValidity()))
+                               : std::nullopt;
     });
-    selectedCount_ = qMax(count.value_or(0), 0);
-    return count ? 1 : 0;
+    selectedCount_ = selected ? qMax(selected->first, 0) : 0;
+    uidValidity_ = selected ? selected->second : 0;
+    return selected ? 1 : 0;
+}
+
+std::optional<QList<MessageUid>> EtpanMailImap::MessageUids() {
+    return call<std::optional<QList<MessageUid>>>([](EtpanWorker& w) { return w.uids(); });
 }
 
 qint32 EtpanMailImap::MessageCount() {
@@ -173,6 +179,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchOne(qint32 sequenceNumber, qint
         return nullptr;
     auto email =
         std::make_unique<EmailObject>(parseEmail(std::move(fetched->raw), fetched->internalDate));
+    email->Uid = fetched->uid;
     lastError_ = readingNote(number, *email);
     return email;
 }

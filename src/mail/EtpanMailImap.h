@@ -40,6 +40,8 @@ public:
     bool IsConnected() const override;
     qint32 SelectMailbox(const QString& folder) override;
     qint32 MessageCount() override;
+    quint32 UidValidity() const override { return uidValidity_; }
+    std::optional<QList<MessageUid>> MessageUids() override;
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;
     qint32 MessageRefusedForSize() const override;
     void setFetchWindow(qint32 first, qint32 last) override;
@@ -81,6 +83,7 @@ private:
     bool fetchAhead_ = true;
     qint64 fetchAheadLimit_ = 16 * 1024 * 1024;
     qint32 selectedCount_ = 0;  // messages of the folder selected last
+    quint32 uidValidity_ = 0;   // its UIDVALIDITY
     qint32 refusedForSize_ = 0; // what MessageRefusedForSize() answers
     std::optional<Plan> plan_;
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs

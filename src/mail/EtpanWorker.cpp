@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -578,6 +579,51 @@ qint32 EtpanWorker::exists() const {
     return qint32(imap_->imap_selection_info->sel_exists);
 }
 
+// Called in the worker thread.
+quint32 EtpanWorker::uidValidity() const {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!imap_ || !imap_->imap_selection_info)
+        return 0;
+    return imap_->imap_selection_info->sel_uidvalidity;
+}
+
+// Called in the worker thread. One command for the whole folder, answered with numbers only;
+// an empty folder has nothing to ask for.
+std::optional<QList<MessageUid>> EtpanWorker::uids() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!requireConnection("FETCH"))
+        return std::nullopt;
+    QList<MessageUid> found;
+    if (exists() <= 0)
+        return found;
+    mailimap_set* set = mailimap_set_new_interval(1, 0);
+    mailimap_fetch_type* type = mailimap_fetch_type_new_fetch_att(mailimap_fetch_att_new_uid());
+    clist* result = nullptr;
+    const int r = mailimap_fetch(imap_, set, type, &result);
+    mailimap_fetch_type_free(type);
+    mailimap_set_free(set);
+    if (r != MAILIMAP_NO_ERROR) {
+        fail(QStringLiteral("FETCH 1:* (UID)"), r);
+        return std::nullopt;
+    }
+    for (clistiter* m = clist_begin(result); m; m = clist_next(m)) {
+        auto* message = static_cast<mailimap_msg_att*>(clist_content(m));
+        for (clistiter* i = clist_begin(message->att_list); i; i = clist_next(i)) {
+            auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
+            if (item->att_type == MAILIMAP_MSG_ATT_ITEM_STATIC &&
+                item->att_data.att_static->att_type == MAILIMAP_MSG_ATT_UID &&
+                message->att_number <= quint32(std::numeric_limits<qint32>::max()))
+                found.append(
+                    {qint32(message->att_number), item->att_data.att_static->att_data.att_uid});
+        }
+    }
+    mailimap_fetch_list_free(result);
+    std::sort(found.begin(), found.end(), [](const MessageUid& a, const MessageUid& b) {
+        return a.sequenceNumber < b.sequenceNumber;
+    });
+    return found;
+}
+
 // Called in the worker thread. The whole message with BODY.PEEK[], which leaves \Seen alone. A
 // request to slow down is waited out and the command sent again.
 std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
@@ -590,6 +636,7 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetch(quint32 sequenceNumber) {
     mailimap_fetch_type_new_fetch_att_list_add(
         type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
     mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_internaldate());
+    mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_uid());
     clist* result = nullptr;
     int r = MAILIMAP_NO_ERROR;
     for (int attempt = 1;; ++attempt) {
@@ -648,6 +695,8 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetchedFrom(const mailimap_msg_
             hasBody = true;
         } else if (att->att_type == MAILIMAP_MSG_ATT_INTERNALDATE) {
             candidate.internalDate = toDateTime(att->att_data.att_internal_date);
+        } else if (att->att_type == MAILIMAP_MSG_ATT_UID) {
+            candidate.uid = att->att_data.att_uid;
         }
     }
     if (!hasBody)

@@ -38,6 +38,7 @@ public:
     struct Fetched {
         QByteArray raw;
         QDateTime internalDate;
+        quint32 uid = 0;
     };
     // Receives (call id, percent) on the worker thread while a literal arrives.
     using ProgressSink = std::function<void(quint64, int)>;
@@ -64,6 +65,10 @@ public:
     // The selected folder's message count; -1 when the server announced one that no 32-bit
     // sequence number can reach (examine() then says so in lastError()).
     qint32 exists() const;
+    // The selected folder's UIDVALIDITY, 0 when the server announced none.
+    quint32 uidValidity() const;
+    // Sequence number and UID of every message of the selected folder (FETCH 1:* (UID)).
+    std::optional<QList<MessageUid>> uids();
     std::optional<Fetched> fetch(quint32 sequenceNumber);
     // Fetches messages first to last into buffer with range FETCH commands, several in flight,
     // until each is settled, the buffer stops or the connection fails. Leaves no command

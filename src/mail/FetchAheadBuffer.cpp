@@ -190,6 +190,7 @@ void FetchAheadBuffer::parseArrivals() {
         lock.unlock();
         const qint64 bytes = message.raw.size();
         EmailObject email = parseEmail(std::move(message.raw), message.internalDate);
+        email.Uid = message.uid;
         lock.lock();
         if (stopping_)
             return;

@@ -18,6 +18,14 @@ struct EmailObject {
     QString HTMLTextBody;  // CR LF line ends
     QDateTime Date;        // the Date header, or the server's internal date when it is unreadable
     QString ReadingNote;   // what had to stand in for what the message lacks ("" when nothing)
+    QString MessageId;     // the Message-ID header without its angle brackets ("" when absent)
+    quint32 Uid = 0;       // the server's unique identifier in its folder (0 when not sent)
+};
+
+// A message of the selected folder: its sequence number and its unique identifier.
+struct MessageUid {
+    qint32 sequenceNumber = 0;
+    quint32 uid = 0;
 };
 
 // One folder of a LIST answer: its name for display, the separator of its hierarchy ('\0' when it
@@ -77,6 +85,11 @@ public:
     virtual qint32 SelectMailbox(const QString& folder) = 0;
     // The selected folder's message count; -1 when the server announced one that cannot be.
     virtual qint32 MessageCount() = 0;
+    // The selected folder's UIDVALIDITY; 0 when the server announced none.
+    virtual quint32 UidValidity() const { return 0; }
+    // The unique identifier of every message of the selected folder, in sequence order; bodies
+    // are not fetched. No list on failure.
+    virtual std::optional<QList<MessageUid>> MessageUids() { return std::nullopt; }
     // Fetches message sequenceNumber of the selected folder whole, without marking it read.
     // No object when the fetch failed.
     virtual std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) = 0;

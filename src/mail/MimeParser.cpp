@@ -268,6 +268,8 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
     if (const char* subject = firstRawHeader(parsed.get(), "Subject"))
         email.Subject = headerText(subject);
     readDate(parsed.get(), internalDate, email);
+    if (const char* id = g_mime_message_get_message_id(parsed.get()))
+        email.MessageId = QString::fromUtf8(id);
 
     BodyParts bodies;
     g_mime_message_foreach(parsed.get(), collectBodyPart, &bodies);

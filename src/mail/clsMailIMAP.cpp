@@ -303,11 +303,43 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
                                       : ListingEnd::SignInFailed;
         return;
     }
-    const qint32 first = CurrentLocation;
-    const qint32 last = MaxRecord;
+    qint32 listed = 0;
+    ListRange(component, FolderName, CurrentLocation, MaxRecord, listed);
+}
+
+quint32 clsMailIMAP::FolderUidValidity() const {
+    return MailIMAPObject ? MailIMAPObject->UidValidity() : 0;
+}
+
+std::optional<QList<MessageUid>> clsMailIMAP::GetMessageUids() {
+    Binding binding(*this);
+    std::optional<QList<MessageUid>> uids = binding.component().MessageUids();
+    if (!uids)
+        GetLastError();
+    return uids;
+}
+
+// The numbers go as ranges of consecutive numbers, each fetched ahead as one.
+void clsMailIMAP::ExtractMessages(const QString& FolderName, const QList<qint32>& numbers) {
+    LastListingEnd = ListingEnd::Finished;
+    SkippedMessages = 0;
+    Binding binding(*this);
+    qint32 listed = 0;
+    for (qsizetype i = 0; i < numbers.size();) {
+        qsizetype j = i + 1;
+        while (j < numbers.size() && numbers[j] == numbers[j - 1] + 1)
+            ++j;
+        if (!ListRange(binding.component(), FolderName, numbers[i], numbers[j - 1], listed))
+            return;
+        i = j;
+    }
+}
+
+bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint32 first,
+                            qint32 last, qint32& listed) {
     const FetchWindow window(component, first, last);
     const ErrorLog::KeptOpen log;
-    qint32 listed = 0;
+    const quint32 uidValidity = component.UidValidity();
     qint32 failuresInARow = 0;
     for (qint64 n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
@@ -326,7 +358,7 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
         if (resume) {
             if (!Resume(component, FolderName, qint32(tooLarge ? n + 1 : n), last)) {
                 LastListingEnd = ListingEnd::Broken; // its failure was told
-                break;
+                return false;
             }
             if (!tooLarge) {
                 email = component.FetchMessage(qint32(n), 0);
@@ -335,7 +367,7 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
         }
         if (AbortProcess) {
             LastListingEnd = ListingEnd::Stopped;
-            break;
+            return false;
         }
         if (!email) {
             ++SkippedMessages;
@@ -349,17 +381,19 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
                                 .arg(qint64(last) - first + 1)
                                 .arg(component.LastErrorText()),
                             BoxIcon::Exclamation);
-                break;
+                return false;
             }
             continue;
         }
         failuresInARow = 0;
         const QString receivedDate = Conversions::dateTimeText(email->Date.toLocalTime());
+        listedIdentity = {FolderName, uidValidity, email->Uid, email->MessageId, email->Date};
         emit MailExtractListing(email->From, email->FromName, email->FromAddress, email->Subject,
                                 receivedDate, email->PlainTextBody, email->HTMLTextBody, qint32(n));
         ++listed;
         QCoreApplication::processEvents();
     }
+    return true;
 }
 
 // A connection signed in with a token that is lost during a listing is taken for an expired

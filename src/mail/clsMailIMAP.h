@@ -61,6 +61,22 @@ public:
     ListingEnd LastListingEnd = ListingEnd::Finished;
     qint32 SkippedMessages = 0; // numbers of the last listing the server would not give
 
+    // Who the message of the MailExtractListing being raised is, for a download that remembers
+    // what it saved: its folder and the folder's UIDVALIDITY, its UID (0 when the server sent
+    // none), its Message-ID and date.
+    struct Identity {
+        QString folder;
+        quint32 uidValidity = 0;
+        quint32 uid = 0;
+        QString messageId;
+        QDateTime date;
+    };
+    const Identity& ListedIdentity() const { return listedIdentity; }
+    // The UIDVALIDITY of the folder selected last; 0 when the server announced none.
+    quint32 FolderUidValidity() const;
+    // The result of the last component call that answers 1 for success.
+    qint32 LastResult() const { return lastResult; }
+
     // Shows the invalid-login box; the component's last-error text is its detail.
     void GetLastError();
     // How long connecting and signing in may take, together.
@@ -71,6 +87,13 @@ public:
     // be (a box naming the folder shown).
     qint32 GetTotalMessage(const QString& FolderName);
     void StartMailExtraction(const QString& FolderName);
+    // The UID of every message of the folder that GetTotalMessage selected last, without their
+    // bodies; no list (the failure shown) when the server gives none.
+    std::optional<QList<MessageUid>> GetMessageUids();
+    // Lists the messages of the given ascending sequence numbers of the folder that
+    // GetTotalMessage selected last, on the connection signed in already, as StartMailExtraction
+    // lists a range.
+    void ExtractMessages(const QString& FolderName, const QList<qint32>& numbers);
     std::optional<QStringList> EnumMailFolders();
 
 signals:
@@ -96,12 +119,16 @@ private:
     bool SignInWithPassword(MailImap& component);
     bool MayResume(const MailImap& component) const;
     bool Resume(MailImap& component, const QString& FolderName, qint32 from, qint32 last);
+    // Lists first to last; false when the listing ended before last (stopped or broken).
+    bool ListRange(MailImap& component, const QString& FolderName, qint32 first, qint32 last,
+                   qint32& listed);
     qint32 OpenFolder(MailImap& component, const QString& FolderName);
     bool ShowFolderFailure(const MailImap& component, const QString& FolderName);
     void NoteIdentificationRefused(const MailImap& component);
 
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
     std::optional<XOAuth2Result> lastSignIn;
+    Identity listedIdentity;
     QDeadlineTimer connectDeadline_{QDeadlineTimer::Forever}; // while Connect runs
     bool timedOut_ = false;
     // The server's names of the window's folders where they differ, found once per session.

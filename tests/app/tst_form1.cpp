@@ -154,7 +154,8 @@ void Form1Test::controlsAndLayout() {
         {form->Option7, "Junk"},
         {form->Option9, "Deleted"},
         {form->Check1, "Remember me"},
-        {form->Check2, "Autoconnect when software loads"}};
+        {form->Check2, "Autoconnect when software loads"},
+        {form->Check3, "Skip emails already saved to this folder"}};
     for (const auto& [button, caption] : captions)
         QCOMPARE(button->text(), QString::fromUtf8(caption));
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(form->PushButton1),
@@ -222,6 +223,8 @@ void Form1Test::controlsAndLayout() {
         QVERIFY(left(first) < left(second));
     }
     QVERIFY(top(form->Option1) < top(form->Option2));
+    QVERIFY(top(form->Option2) < top(form->Check3));
+    QVERIFY(form->Frame3->isAncestorOf(form->Check3));
     QVERIFY(top(form->Text1) < top(form->Text2));
     QVERIFY(top(form->Text2) < top(form->PushButton5));
     QVERIFY(form->PushButton5->width() > 2 * form->PushButton8->width());
@@ -237,6 +240,7 @@ void Form1Test::firstStart() {
     QVERIFY(!form->Check1->isChecked());
     QVERIFY(!form->Check2->isChecked());
     QVERIFY(!form->Check2->isEnabled());
+    QVERIFY(form->Check3->isChecked());
     QCOMPARE(form->Combo1->currentText(), QStringLiteral("Live!ID"));
     QVERIFY(form->Option3->isChecked());
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
@@ -248,6 +252,7 @@ void Form1Test::firstStart() {
     // What start-up wrote back while it assigned the restored values.
     const Store expected{{QStringLiteral("Folder"), desktop},
                          {QStringLiteral("Option"), QStringLiteral("1")},
+                         {QStringLiteral("SkipSaved"), QStringLiteral("1")},
                          {QStringLiteral("Combo1"), QStringLiteral("0")},
                          {QStringLiteral("Option3"), QStringLiteral("True")},
                          {QStringLiteral("Option5"), QStringLiteral("False")},
@@ -262,6 +267,7 @@ void Form1Test::restoresEveryKey() {
           {QStringLiteral("Password"), QStringLiteral("s3cret")},
           {QStringLiteral("Folder"), QStringLiteral("/srv/mail out")},
           {QStringLiteral("Option"), QStringLiteral("2")},
+          {QStringLiteral("SkipSaved"), QStringLiteral("0")},
           {QStringLiteral("StayConnected"), QStringLiteral("1")},
           {QStringLiteral("AutoConnect"), QStringLiteral("0")},
           {QStringLiteral("Combo1"), QStringLiteral("3")},
@@ -285,6 +291,7 @@ void Form1Test::restoresEveryKey() {
     for (const QLineEdit* box : {form->Text1, form->Text2, form->Text3})
         QCOMPARE(box->cursorPosition(), 0); // shown from the start, as assigned
     QVERIFY(form->Option2->isChecked());
+    QVERIFY(!form->Check3->isChecked());
     QVERIFY(form->Check1->isChecked());
     QVERIFY(form->Check2->isEnabled());
     QVERIFY(!form->Check2->isChecked());
@@ -430,6 +437,10 @@ void Form1Test::handlersStoreTheirKeys() {
     QCOMPARE(key("Option"), QStringLiteral("1"));
     form->Combo1->setCurrentIndex(2);
     QCOMPARE(key("Combo1"), QStringLiteral("2"));
+    form->Check3->click();
+    QCOMPARE(key("SkipSaved"), QStringLiteral("0"));
+    form->Check3->click();
+    QCOMPARE(key("SkipSaved"), QStringLiteral("1"));
     form->Check1->click();
     form->Check2->click();
     QCOMPARE(key("AutoConnect"), QStringLiteral("1"));

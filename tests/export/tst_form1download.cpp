@@ -2,9 +2,11 @@
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
 #include "app/Form1.h"
+#include "export/SavedRecord.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,6 +38,8 @@ private slots:
     void failedRunNeverSaysDone();
     void stopButtonEndsTheRun();
     void clearListEndsTheRunShort();
+    void skipsWhatWasSavedBefore_data();
+    void skipsWhatWasSavedBefore();
     void nothingChangesWhatTheRunSaves_data();
     void nothingChangesWhatTheRunSaves();
 
@@ -76,7 +80,16 @@ void TestForm1Download::fill(int rows, std::initializer_list<int> checked) {
     messageRecords().recreate(rows);
     for (int i = 1; i <= rows; ++i) {
         list.appendRow(QStringLiteral("Sender %1").arg(i));
-        messageRecords().at(i).Subject = QStringLiteral("Message %1").arg(i);
+        StoredRecord& record = messageRecords().at(i);
+        record.Subject = QStringLiteral("Message %1").arg(i);
+        record.Origin = {QStringLiteral("imap.test:993"),
+                         QStringLiteral("amy"),
+                         QStringLiteral("Inbox"),
+                         7,
+                         quint32(i),
+                         QStringLiteral("m%1@test").arg(i),
+                         QStringLiteral("s@test"),
+                         {}};
     }
     for (int i : checked)
         list.setChecked(i, true);
@@ -172,6 +185,45 @@ void TestForm1Download::clearListEndsTheRunShort() {
         QStringList{"The list was emptied during the download, which stopped before the end."});
     QVERIFY(savedFiles().size() < 5);
     QCOMPARE(form->PushButton7->text(), startCaption);
+}
+
+void TestForm1Download::skipsWhatWasSavedBefore_data() {
+    QTest::addColumn<bool>("separateFiles");
+    QTest::addColumn<QString>("afterDeleting");
+    QTest::newRow("separate files")
+        << true << QStringLiteral("Done. 1 email saved, 2 saved before were skipped.");
+    QTest::newRow("one file") << false << QStringLiteral("Done.");
+}
+
+// With "Skip emails already saved to this folder" checked, a second download saves nothing and
+// makes no file; a message whose file was deleted is saved again; unchecked, all is saved again.
+void TestForm1Download::skipsWhatWasSavedBefore() {
+    QFETCH(bool, separateFiles);
+    QFETCH(QString, afterDeleting);
+    fill(3, {1, 2, 3});
+    (separateFiles ? form->Option1 : form->Option2)->setChecked(true);
+    form->Check3->setChecked(true);
+    const auto download = [&] {
+        prompter->boxes.clear();
+        form->PushButton7->click();
+        return prompter->texts();
+    };
+    QCOMPARE(download(), QStringList{"Done."});
+    QVERIFY(QFile::exists(output->filePath(SavedRecord::fileName())));
+    const QStringList first = savedFiles();
+    QCOMPARE(first.size(), separateFiles ? 3 : 1);
+
+    QCOMPARE(download(), QStringList{"Done. 0 emails saved, 3 saved before were skipped."});
+    QCOMPARE(savedFiles(), first);
+
+    QVERIFY(QFile::remove(output->filePath(first.first())));
+    QCOMPARE(download(), QStringList{afterDeleting});
+    QCOMPARE(savedFiles(), first);
+
+    // Unchecked, as before: everything is written again (and, the same bytes, dropped).
+    form->Check3->setChecked(false);
+    QCOMPARE(download(), QStringList{"Done."});
+    QCOMPARE(savedFiles(), first);
 }
 
 void TestForm1Download::nothingChangesWhatTheRunSaves_data() {

@@ -1,0 +1,148 @@
+#include "job/ExportJob.h"
+
+#include "base/Guard.h"
+#include "base/Prompter.h"
+#include "export/SavedRecord.h"
+#include "job/ListedOrigin.h"
+#include "job/SaveChecked.h"
+#include "list/ListingHandler.h"
+#include "list/MessageListModel.h"
+#include "list/RecordStore.h"
+#include "mail/clsMailIMAP.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace job {
+
+namespace {
+
+// The save folder can take files and the record; told when it cannot.
+bool folderWritable(const QString& folder) {
+    const QFileInfo info(folder);
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (!info.isDir()) {
+        showMessage(
+            nullptr,
+            QStringLiteral("The folder \"%1\" does not exist. No message was saved.").arg(shown));
+        return false;
+    }
+    if (!info.isWritable()) {
+        showMessage(
+            nullptr,
+            QStringLiteral("The folder \"%1\" is not writable. No message was saved.").arg(shown));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ExportJob::ExportJob(std::shared_ptr<clsMailIMAP> session) : session_(std::move(session)) {}
+
+void ExportJob::report(Stage stage, qint64 done, qint64 total) const {
+    if (progress)
+        progress(stage, done, total);
+}
+
+ExportResult ExportJob::run(const ExportRequest& request) {
+    ExportResult result;
+    clsMailIMAP& session = *session_;
+    if (!folderWritable(request.saveFolder)) {
+        result.status = ExportStatus::FolderUnwritable;
+        return result;
+    }
+    SavedRecord record;
+    if (const std::optional<QString> failure = record.open(request.saveFolder)) {
+        showMessage(nullptr, QStringLiteral("The emails cannot be saved into the folder \"%1\": "
+                                            "%2. No message was saved.")
+                                 .arg(QDir::toNativeSeparators(request.saveFolder), *failure));
+        result.status = ExportStatus::FolderUnwritable;
+        return result;
+    }
+    if (!session.Connect()) {
+        result.status = ExportStatus::SignInFailed;
+        return result;
+    }
+    const auto signOut = qScopeGuard([&session] { session.MailIMAPObject->Disconnect(); });
+    const qint32 count = session.GetTotalMessage(request.folder);
+    if (session.LastResult() != 1 || count < 0) {
+        result.status = ExportStatus::Incomplete;
+        return result;
+    }
+    const qint32 last = request.last > 0 ? qMin(request.last, count) : count;
+
+    // The numbers to fetch: with the folder known to the record, only those it does not name.
+    QList<qint32> wanted;
+    MessageOrigin folder;
+    folder.server = QStringLiteral("%1:%2").arg(session.IMAPServer).arg(session.PORT);
+    folder.user = session.Username;
+    folder.folder = request.folder;
+    folder.uidValidity = session.FolderUidValidity();
+    if (!request.allAgain && record.knowsUidValidity(folder)) {
+        const std::optional<QList<MessageUid>> uids = session.GetMessageUids();
+        if (!uids) {
+            result.status = ExportStatus::Incomplete;
+            return result;
+        }
+        for (const MessageUid& message : *uids) {
+            if (message.sequenceNumber < request.first || message.sequenceNumber > last)
+                continue;
+            MessageOrigin origin = folder;
+            origin.uid = message.uid;
+            if (record.savedBefore(origin))
+                ++result.alreadySaved;
+            else
+                wanted.append(message.sequenceNumber);
+        }
+    } else {
+        for (qint32 n = request.first; n <= last; ++n)
+            wanted.append(n);
+    }
+
+    MessageListModel list;
+    RecordStore records;
+    qint64 listed = 0;
+    const auto connection = QObject::connect(
+        &session, &clsMailIMAP::MailExtractListing, &session,
+        [&](const QString& From, const QString& FromName, const QString& FromAddress,
+            const QString& Subject, const QString& ReceivedDate, const QString& PlainTextBody,
+            const QString& HTMLTextBody, qint32) {
+            const int rows = list.count();
+            addListedMessage(
+                nullptr, [&request] { return request.filter; }, list, records,
+                {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody},
+                listedOrigin(session, FromAddress));
+            if (list.count() > rows)
+                list.setChecked(list.count(), true);
+            report(Stage::Listing, ++listed, wanted.size());
+        });
+    if (!wanted.isEmpty())
+        session.ExtractMessages(request.folder, wanted);
+    QObject::disconnect(connection);
+    // Numbers the listing did not reach, when it ended early, are skipped as well.
+    result.skipped = int(wanted.size() - listed);
+    if (session.LastListingEnd != clsMailIMAP::ListingEnd::Finished)
+        result.status = ExportStatus::Incomplete;
+
+    Guard guard(nullptr, QStringLiteral("in quentaril export "));
+    const bool noStop = false;
+    Download download(list, records, guard, nullptr);
+    download.progress = [this](qint32 number, qint32 total) {
+        report(Stage::Saving, number, total);
+    };
+    const SaveReport saved = saveChecked(
+        download, list, records, nullptr, [&request] { return request.saveFolder; }, request.method,
+        noStop, request.allAgain ? Remembering::Record : Remembering::Skip, &record);
+    result.saved = saved.saved;
+    result.alreadySaved += saved.savedBefore;
+    result.skipped += saved.unreadable;
+    if (saved.outcome == Download::Outcome::Failed || !saved.recordFailure.isEmpty())
+        result.status = ExportStatus::FolderUnwritable;
+    else if (result.skipped > 0)
+        result.status = ExportStatus::Incomplete;
+    return result;
+}
+
+} // namespace job
