@@ -23,18 +23,39 @@ int sync(const QString& path, int flags) {
     return error;
 }
 
+#ifdef __linux__
+// 0 or the errno of writing back the file system that holds folder.
+int syncFileSystem(const QString& folder) {
+    const int fd = open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd < 0)
+        return errno;
+    const int error = syncfs(fd) == 0 ? 0 : errno;
+    close(fd);
+    return error;
+}
+#endif
+
 } // namespace
 
 std::optional<Failure> flush(const QStringList& files) {
     QStringList folders;
     for (const QString& file : files) {
-        if (const int error = sync(file, 0))
-            return Failure{file, QString::fromLocal8Bit(std::strerror(error))};
         const QString folder = QFileInfo(file).absolutePath();
         if (!folders.contains(folder))
             folders.append(folder);
     }
-    for (const QString& folder : folders)
+#ifdef __linux__
+    // One write-back of each folder's file system puts every file of the run on the disk at once:
+    // for thousands of small files it costs a fraction of flushing each of them.
+    for (const QString& folder : std::as_const(folders))
+        if (const int error = syncFileSystem(folder))
+            return Failure{folder, QString::fromLocal8Bit(std::strerror(error))};
+#else
+    for (const QString& file : files)
+        if (const int error = sync(file, 0))
+            return Failure{file, QString::fromLocal8Bit(std::strerror(error))};
+#endif
+    for (const QString& folder : std::as_const(folders))
         if (const int error = sync(folder, O_DIRECTORY))
             return Failure{folder, QString::fromLocal8Bit(std::strerror(error))};
     return std::nullopt;

@@ -14,7 +14,8 @@ struct Failure {
     QString reason; // the system's text
 };
 
-// Flushes every file, then every folder that holds one of them; the first failure, if any.
+// Flushes every file (on Linux with one write-back of each file system that holds them), then
+// every folder that holds one of them; the first failure, if any.
 std::optional<Failure> flush(const QStringList& files);
 
 } // namespace Durability
