@@ -3,6 +3,7 @@
 // cannot work.
 #include "PlainMailImap.h"
 #include "ScriptedImapServer.h"
+#include "ScriptedMessages.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
 #include "app/Form1.h"
@@ -38,16 +39,6 @@ constexpr qint64 hugeMessageBoundKb = 64 * 1024;
 
 const QByteArray hugeAnnouncement = "2147483648"; // 2 GiB
 
-QByteArray message(qint64 n) {
-    return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
-}
-
-std::pair<qint64, qint64> fetchSet(const QByteArray& command) {
-    const QList<QByteArray> set = command.split(' ').value(1).split(':');
-    return {set.first().toLongLong(), set.last().toLongLong()};
-}
-
 QByteArray literalHead(qint64 n, const QByteArray& announced) {
     return "* " + QByteArray::number(n) +
            " FETCH (INTERNALDATE \"01-Jan-2024 10:00:00 +0000\" BODY[] {" + announced + "}\r\n";
@@ -65,7 +56,7 @@ ScriptedImapServer::Script fiveMessages(qint64 odd, bool stalls) {
         QByteArray out;
         for (qint64 n = first; n <= qMin<qint64>(last, 5); ++n) {
             if (n != odd) {
-                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
+                out += fetchedMessages(n, n);
             } else if (stalls) {
                 return out + literalHead(n, "1000") + QByteArray(100, 'x') +
                        ScriptedImapServer::stall();
