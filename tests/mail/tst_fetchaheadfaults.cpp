@@ -1,5 +1,6 @@
 // Fetching ahead against a scripted server playing what a real one will not: throttle answers,
 // a refused range, a slow link, a server that stops answering.
+#include "FileContents.h"
 #include "ScriptedImapServer.h"
 #include "ScriptedMessages.h"
 #include "mail/ErrorLog.h"
@@ -89,12 +90,9 @@ class TestFetchAheadFaults : public QObject {
         session->CurrentLocation = 1;
         session->MaxRecord = messageCount;
         session->StartMailExtraction(QStringLiteral("INBOX"));
-        QFile log(ErrorLog::filePath());
-        if (log.open(QIODevice::ReadOnly))
-            for (const QString& entry :
-                 QString::fromUtf8(log.readAll()).split(QLatin1Char('*'), Qt::SkipEmptyParts))
-                if (!entry.trimmed().isEmpty())
-                    run.log.append(entry.section(QStringLiteral(" : "), 1, -1).trimmed());
+        for (const QString& entry : errorLogText().split(QLatin1Char('*'), Qt::SkipEmptyParts))
+            if (!entry.trimmed().isEmpty())
+                run.log.append(entry.section(QStringLiteral(" : "), 1, -1).trimmed());
         return run;
     }
 

@@ -1,6 +1,7 @@
 // OAuth2 sign-in (XOAUTH2) against a responder that replays the real mail service's answers: a
 // greeting without capabilities, a bare NO for a bad token, [UNAVAILABLE], LOGIN refused by policy
 // with a BYE, and a session ended mid-listing when its token expires.
+#include "FileContents.h"
 #include "ScriptedImapServer.h"
 #include "ScriptedMessages.h"
 #include "ScriptedPrompter.h"
@@ -363,9 +364,7 @@ private slots:
         QVERIFY(!verbs(server).contains("SELECT"));
         QVERIFY(prompts.boxes.isEmpty());
 
-        QFile log(ErrorLog::filePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray logText = log.readAll();
+        const QByteArray logText = fileContents(ErrorLog::filePath());
         QVERIFY2(logText.contains("FETCH 4 failed, the server ended the session: Session "
                                   "invalidated - AccessTokenExpired"),
                  logText.constData());

@@ -1,5 +1,6 @@
 // OAuth2 sign-in (XOAUTH2) against a real Dovecot that checks bearer tokens with the local
 // identity-provider double; no token may reach Dovecot's log or ours.
+#include "FileContents.h"
 #include "IdentityProvider.h"
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
@@ -7,7 +8,6 @@
 #include "mail/EtpanMailImap.h"
 #include "mail/clsMailIMAP.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,11 +15,6 @@ namespace {
 
 const QString refused =
     QStringLiteral("AUTHENTICATE failed: the server refused the token: Authentication failed.");
-
-QString errorLogText() {
-    QFile log(ErrorLog::filePath());
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-}
 
 } // namespace
 

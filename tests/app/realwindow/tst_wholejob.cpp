@@ -1,3 +1,4 @@
+#include "FileContents.h"
 #include "MailServer.h"
 #include "ModalAnswerer.h"
 #include "Screenshot.h"
@@ -358,9 +359,7 @@ void TestWholeJob::downloadSavesEachCheckedMessage() {
         QVERIFY2(match.hasMatch(), qPrintable(file));
         const int counter = match.captured(1).toInt();
         QVERIFY(counter >= 1 && counter <= subjects.size());
-        QFile saved(folder.filePath(file));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(saved.readAll());
+        const QString text = QString::fromUtf8(fileContents(folder.filePath(file)));
         QVERIFY2(text.startsWith(QStringLiteral("From: ")), qPrintable(file));
         QVERIFY2(text.contains(QStringLiteral("\r\nSubject: ") + subjects.at(counter - 1) +
                                QStringLiteral("\r\nDate: ")),
