@@ -63,7 +63,6 @@ private:
 
     std::unique_ptr<OAuthMailServers> servers;
     IdentityProvider* idp = nullptr;
-    MailServer* server = nullptr;
     std::unique_ptr<QTemporaryDir> settingsDir;
     std::unique_ptr<ScriptedPrompter> prompter;
     QTemporaryDir programFolder;
@@ -73,7 +72,6 @@ void OAuthSignInTest::initTestCase() {
     servers = std::make_unique<OAuthMailServers>();
     QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
     idp = servers->idp();
-    server = servers->server();
     SetProgramFolder(programFolder.path());
 }
 
@@ -81,14 +79,7 @@ void OAuthSignInTest::init() {
     settingsDir = std::make_unique<QTemporaryDir>();
     TemporarySettings::usePath(settingsDir->path());
     ErrorLog::setFolder(settingsDir->path());
-    const auto save = [](const char* key, const QString& value) {
-        SettingsStore::Save(QString::fromLatin1(key), value);
-    };
-    save("Server", QStringLiteral("%1:%2").arg(server->host()).arg(server->port()));
-    save("TrustedCertificates", server->caFile());
-    save("AuthMethod", QStringLiteral("oauth2"));
-    save("OAuthAuthority", idp->authority());
-    save("OAuthClientId", idp->clientId());
+    servers->saveSettings();
     idp->get(QStringLiteral("/configure"),
              QUrlQuery{{QStringLiteral("consent"), QStringLiteral("allow")},
                        {QStringLiteral("access_lifetime"), QStringLiteral("3600")}});

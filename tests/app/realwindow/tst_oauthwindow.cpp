@@ -69,7 +69,6 @@ private:
     QTemporaryDir output;
     std::unique_ptr<OAuthMailServers> servers;
     IdentityProvider* idp = nullptr;
-    MailServer* server = nullptr;
     ModalAnswerer answerer;
 };
 
@@ -78,16 +77,10 @@ void TestOAuthWindow::initTestCase() {
     servers = std::make_unique<OAuthMailServers>();
     QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
     idp = servers->idp();
-    server = servers->server();
 
     TemporarySettings::usePath(settings.path());
     ErrorLog::setFolder(settings.path());
-    SettingsStore::Save(QStringLiteral("Server"),
-                        server->host() + u':' + QString::number(server->port()));
-    SettingsStore::Save(QStringLiteral("TrustedCertificates"), server->caFile());
-    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("oauth2"));
-    SettingsStore::Save(QStringLiteral("OAuthAuthority"), idp->authority());
-    SettingsStore::Save(QStringLiteral("OAuthClientId"), idp->clientId());
+    servers->saveSettings();
 }
 
 std::unique_ptr<Form1> TestOAuthWindow::showWindow(SimulatedBrowser& browser) {
