@@ -5,6 +5,7 @@
 #include "FileContents.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 #include "app/Form1.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
@@ -133,11 +134,9 @@ void TestForm1NothingExposed::passwordMakesTheSettingsFileOwnerOnly() {
                                             QFile::ReadOther));
     SettingsStore::reopen();
 
-    Form1 form;
-    form.startupDraw = [] { return 1; };
-    form.Form_Load();
-    QCOMPARE(form.Check1->isChecked(), rememberMe);
-    form.Text2->setText(QStringLiteral("typed secret"));
+    const auto form = loadedWindow();
+    QCOMPARE(form->Check1->isChecked(), rememberMe);
+    form->Text2->setText(QStringLiteral("typed secret"));
 
     QCOMPARE(fileContents(path).contains("Password=typed secret"), rememberMe);
     QCOMPARE(!(QFile::permissions(path) & othersMayTouch), ownerOnly);

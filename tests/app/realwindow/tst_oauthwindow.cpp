@@ -3,6 +3,7 @@
 #include "Screenshot.h"
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
@@ -84,13 +85,12 @@ void TestOAuthWindow::initTestCase() {
 }
 
 std::unique_ptr<Form1> TestOAuthWindow::showWindow(SimulatedBrowser& browser) {
-    auto window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->prepareSignIn = [&browser](auth::SignIn& signIn) {
-        signIn.setOpener(browser.opener());
-        signIn.store().setKeyringTimeout(2s);
-    };
-    window->Form_Load();
+    auto window = loadedWindow([&browser](Form1& form) {
+        form.prepareSignIn = [&browser](auth::SignIn& signIn) {
+            signIn.setOpener(browser.opener());
+            signIn.store().setKeyringTimeout(2s);
+        };
+    });
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         return nullptr;

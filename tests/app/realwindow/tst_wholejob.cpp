@@ -3,6 +3,7 @@
 #include "ModalAnswerer.h"
 #include "Screenshot.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
 #include "commands/Form2.h"
@@ -195,9 +196,7 @@ void TestWholeJob::shoot(const QString& name, const QList<QWidget*>& windows) {
 }
 
 void TestWholeJob::wrongPasswordShowsTheServersAnswer() {
-    window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->Form_Load();
+    window = loadedWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
