@@ -1,10 +1,8 @@
 #include "FakeMailImap.h"
-#include "ScriptedPrompter.h"
-#include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
-#include "base/ShellUtilities.h"
 #include "base/StatusLine.h"
 #include "commands/RetrievalButtons.h"
 #include "list/Form4.h"
@@ -21,7 +19,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 // What a screen reader hears, read through Qt's accessibility interface: the accessible names of
@@ -119,31 +116,23 @@ private:
     // A loaded window; with a component, the mail component it connects with.
     std::unique_ptr<Form1> load(std::function<std::unique_ptr<MailImap>()> component = {});
 
-    std::unique_ptr<TemporarySettings> settings;
-    std::unique_ptr<ScriptedPrompter> prompter;
-    QTemporaryDir programFolder;
+    std::unique_ptr<WindowFixture> fixture;
 };
 
 void AccessibleNamesTest::init() {
-    settings = std::make_unique<TemporarySettings>();
-    prompter = std::make_unique<ScriptedPrompter>();
-    SetProgramFolder(programFolder.path());
+    fixture = std::make_unique<WindowFixture>();
 }
 
 void AccessibleNamesTest::cleanup() {
-    SetProgramFolder({});
-    prompter.reset();
-    settings.reset();
+    fixture.reset();
 }
 
 std::unique_ptr<Form1>
 AccessibleNamesTest::load(std::function<std::unique_ptr<MailImap>()> component) {
-    auto form = std::make_unique<Form1>();
-    form->startupDraw = [] { return 1; };
-    if (component)
-        form->createComponent = std::move(component);
-    form->Form_Load();
-    return form;
+    return loadedWindow([&component](Form1& form) {
+        if (component)
+            form.createComponent = std::move(component);
+    });
 }
 
 void AccessibleNamesTest::everyControlHasAName() {

@@ -2,8 +2,10 @@
 // a file that appears under the name a download chose is kept, and the settings file is made
 // owner-only whenever a password is written to it, however it was made.
 #include "../export/FixedClock.h"
+#include "FileContents.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 #include "app/Form1.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
@@ -19,11 +21,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
@@ -108,8 +105,8 @@ void TestForm1NothingExposed::fileAppearingDuringTheDownloadIsKept() {
     form.PushButton7->click();
 
     QCOMPARE(prompter->texts(), QStringList{"Done."});
-    QCOMPARE(readFile(output->filePath(taken)), QByteArray("another program's"));
-    QVERIFY(readFile(output->filePath(written)).contains("Subject: Message 400\r\n"));
+    QCOMPARE(fileContents(output->filePath(taken)), QByteArray("another program's"));
+    QVERIFY(fileContents(output->filePath(written)).contains("Subject: Message 400\r\n"));
     QCOMPARE(QDir(output->path()).entryList(QDir::Files | QDir::Hidden).size(), oneFile ? 2 : 3);
 }
 
@@ -137,13 +134,11 @@ void TestForm1NothingExposed::passwordMakesTheSettingsFileOwnerOnly() {
                                             QFile::ReadOther));
     SettingsStore::reopen();
 
-    Form1 form;
-    form.startupDraw = [] { return 1; };
-    form.Form_Load();
-    QCOMPARE(form.Check1->isChecked(), rememberMe);
-    form.Text2->setText(QStringLiteral("typed secret"));
+    const auto form = loadedWindow();
+    QCOMPARE(form->Check1->isChecked(), rememberMe);
+    form->Text2->setText(QStringLiteral("typed secret"));
 
-    QCOMPARE(readFile(path).contains("Password=typed secret"), rememberMe);
+    QCOMPARE(fileContents(path).contains("Password=typed secret"), rememberMe);
     QCOMPARE(!(QFile::permissions(path) & othersMayTouch), ownerOnly);
     QVERIFY(prompter->boxes.isEmpty());
 }

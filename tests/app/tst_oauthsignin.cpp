@@ -1,7 +1,6 @@
 #include "OAuthMailServers.h"
-#include "ScriptedPrompter.h"
 #include "SimulatedBrowser.h"
-#include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
@@ -9,7 +8,6 @@
 #include "auth/SignIn.h"
 #include "auth/TokenStore.h"
 #include "base/SettingsStore.h"
-#include "base/ShellUtilities.h"
 #include "list/MessageListView.h"
 #include "mail/ErrorLog.h"
 
@@ -21,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -63,41 +60,26 @@ private:
 
     std::unique_ptr<OAuthMailServers> servers;
     IdentityProvider* idp = nullptr;
-    MailServer* server = nullptr;
-    std::unique_ptr<QTemporaryDir> settingsDir;
-    std::unique_ptr<ScriptedPrompter> prompter;
-    QTemporaryDir programFolder;
+    std::unique_ptr<WindowFixture> fixture;
 };
 
 void OAuthSignInTest::initTestCase() {
     servers = std::make_unique<OAuthMailServers>();
     QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
     idp = servers->idp();
-    server = servers->server();
-    SetProgramFolder(programFolder.path());
 }
 
 void OAuthSignInTest::init() {
-    settingsDir = std::make_unique<QTemporaryDir>();
-    TemporarySettings::usePath(settingsDir->path());
-    ErrorLog::setFolder(settingsDir->path());
-    const auto save = [](const char* key, const QString& value) {
-        SettingsStore::Save(QString::fromLatin1(key), value);
-    };
-    save("Server", QStringLiteral("%1:%2").arg(server->host()).arg(server->port()));
-    save("TrustedCertificates", server->caFile());
-    save("AuthMethod", QStringLiteral("oauth2"));
-    save("OAuthAuthority", idp->authority());
-    save("OAuthClientId", idp->clientId());
+    fixture = std::make_unique<WindowFixture>();
+    ErrorLog::setFolder(fixture->settings.path());
+    servers->saveSettings();
     idp->get(QStringLiteral("/configure"),
              QUrlQuery{{QStringLiteral("consent"), QStringLiteral("allow")},
                        {QStringLiteral("access_lifetime"), QStringLiteral("3600")}});
-    prompter = std::make_unique<ScriptedPrompter>();
 }
 
 void OAuthSignInTest::cleanup() {
-    prompter.reset();
-    settingsDir.reset();
+    fixture.reset();
 }
 
 std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user, SimulatedBrowser& browser) {
@@ -106,14 +88,13 @@ std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user, SimulatedBrows
 
 std::unique_ptr<Form1> OAuthSignInTest::load(const QString& user,
                                              std::function<bool(const QUrl&)> opener) {
-    auto form = std::make_unique<Form1>();
-    form->startupDraw = [] { return 1; };
-    form->prepareSignIn = [opener](auth::SignIn& signIn) {
-        signIn.setOpener(opener);
-        signIn.setBrowserTimeout(1500ms);
-        signIn.store().setKeyringTimeout(2s);
-    };
-    form->Form_Load();
+    auto form = loadedWindow([&opener](Form1& window) {
+        window.prepareSignIn = [opener](auth::SignIn& signIn) {
+            signIn.setOpener(opener);
+            signIn.setBrowserTimeout(1500ms);
+            signIn.store().setKeyringTimeout(2s);
+        };
+    });
     form->Combo1->setCurrentIndex(0);
     form->Text1->setText(user);
     return form;
@@ -176,16 +157,18 @@ void OAuthSignInTest::connectOutcomes() {
     form->PushButton5->click();
     QCOMPARE(browser.opened(), clientId.isEmpty() ? 0 : 1);
     if (box.isEmpty()) {
-        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QVERIFY2(fixture->prompter.boxes.isEmpty(),
+                 qPrintable(fixture->prompter.texts().join(u'|')));
         QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
         QVERIFY(form->statusText().startsWith(connected));
         QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, refreshes);
         return;
     }
-    QCOMPARE(prompter->boxes.size(), 1);
-    QVERIFY2(prompter->boxes.first().text.startsWith(box), qPrintable(prompter->texts().first()));
-    QVERIFY2(prompter->boxes.first().detail.startsWith(detail),
-             qPrintable(prompter->boxes.first().detail));
+    QCOMPARE(fixture->prompter.boxes.size(), 1);
+    QVERIFY2(fixture->prompter.boxes.first().text.startsWith(box),
+             qPrintable(fixture->prompter.texts().first()));
+    QVERIFY2(fixture->prompter.boxes.first().detail.startsWith(detail),
+             qPrintable(fixture->prompter.boxes.first().detail));
     QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, refreshes);
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
     QVERIFY(!form->oMail);
@@ -200,7 +183,7 @@ void OAuthSignInTest::retrievalReusesAndRefreshes() {
     SimulatedBrowser browser;
     auto form = load(QStringLiteral("user@example.test"), browser);
     form->PushButton5->click();
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    QVERIFY2(fixture->prompter.boxes.isEmpty(), qPrintable(fixture->prompter.texts().join(u'|')));
     // No keyring here: the status says so, once.
     QCOMPARE(form->statusText(),
              connected + QStringLiteral(" No keyring is available: the "
@@ -210,17 +193,17 @@ void OAuthSignInTest::retrievalReusesAndRefreshes() {
     const int refreshedBefore = count(QStringLiteral("refreshed"));
     form->Option3->setChecked(true);
     form->PushButton10_Click();
-    QCOMPARE(prompter->texts(), QStringList{done});
+    QCOMPARE(fixture->prompter.texts(), QStringList{done});
     QVERIFY(form->ListView1->list().count() > 0);
     QCOMPARE(browser.opened(), 1);
     QCOMPARE(count(QStringLiteral("refreshed")) - refreshedBefore, 1);
 
-    prompter->clear();
+    fixture->prompter.clear();
     form->Check1->setChecked(false);
     form->PushButton5->click(); // Disconnect
     form->Text1->setText(QStringLiteral("user@example.test"));
     form->PushButton5->click();
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    QVERIFY2(fixture->prompter.boxes.isEmpty(), qPrintable(fixture->prompter.texts().join(u'|')));
     QCOMPARE(browser.opened(), 2);
     QCOMPARE(form->statusText(), connected);
 }
@@ -260,10 +243,12 @@ void OAuthSignInTest::deviceCode() {
     QCOMPARE(browser.opened(), 0);
     QTRY_VERIFY(!form->deviceCodeBox());
     if (approve) {
-        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QVERIFY2(fixture->prompter.boxes.isEmpty(),
+                 qPrintable(fixture->prompter.texts().join(u'|')));
         QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
     } else {
-        QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+        QVERIFY2(fixture->prompter.boxes.isEmpty(),
+                 qPrintable(fixture->prompter.texts().join(u'|')));
         QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
         QVERIFY(!form->oMail);
     }
@@ -343,7 +328,7 @@ void OAuthSignInTest::browserBox() {
     QCOMPARE(boxShown, opens);
     QCOMPARE(codeShown, codeBox);
     QCOMPARE(asked, opened);
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(u'|')));
+    QVERIFY2(fixture->prompter.boxes.isEmpty(), qPrintable(fixture->prompter.texts().join(u'|')));
     QCOMPARE(form->PushButton5->text(),
              connected ? QStringLiteral("Disconnect") : QStringLiteral("1. Connect"));
     QCOMPARE(bool(form->oMail), connected);

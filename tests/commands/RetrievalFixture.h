@@ -3,6 +3,7 @@
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
 #include "list/MessageListModel.h"
@@ -43,9 +44,7 @@ inline void useServer(const ServerLogin& login, const QString& folder) {
 // A loaded main window that has connected; the prompter's record starts empty.
 inline std::unique_ptr<Form1> connectedWindow(const ServerLogin& login,
                                               ScriptedPrompter& prompter) {
-    auto window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->Form_Load();
+    auto window = loadedWindow();
     window->Combo1->setCurrentIndex(0);
     window->Text1->setText(login.user);
     window->Text2->setText(login.password);

@@ -29,9 +29,7 @@ private:
 // A loaded window with the login filled in, not yet connected; closing it quits the application.
 std::unique_ptr<Form1> TestCloseWhileBusy::closingWindow(const ServerLogin& login) {
     useServer(login, settings.path());
-    auto window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->Form_Load();
+    auto window = loadedWindow();
     window->Text1->setText(login.user);
     window->Text2->setText(login.password);
     connect(window.get(), &Form1::closed, qApp, &QCoreApplication::quit);

@@ -1,12 +1,10 @@
 #include "MailServer.h"
 #include "PlainMailImap.h"
 #include "ScriptedImapServer.h"
-#include "ScriptedPrompter.h"
-#include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
-#include "base/ShellUtilities.h"
 #include "list/MessageListView.h"
 #include "mail/clsMailIMAP.h"
 
@@ -17,7 +15,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 // Connect and disconnect of the main window against a real IMAPS server on loopback.
@@ -65,27 +62,21 @@ private:
     void pointAtServer(const MailServer& server);
 
     std::unique_ptr<MailServer> server;
-    std::unique_ptr<QTemporaryDir> settingsDir;
-    std::unique_ptr<ScriptedPrompter> prompter;
-    QTemporaryDir programFolder;
+    std::unique_ptr<WindowFixture> fixture;
 };
 
 void ConnectTest::initTestCase() {
     server = std::make_unique<MailServer>();
     QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
-    SetProgramFolder(programFolder.path());
 }
 
 void ConnectTest::init() {
-    settingsDir = std::make_unique<QTemporaryDir>();
-    TemporarySettings::usePath(settingsDir->path());
+    fixture = std::make_unique<WindowFixture>();
     pointAtServer(*server);
-    prompter = std::make_unique<ScriptedPrompter>();
 }
 
 void ConnectTest::cleanup() {
-    prompter.reset();
-    settingsDir.reset();
+    fixture.reset();
 }
 
 void ConnectTest::pointAtServer(const MailServer& mailServer) {
@@ -95,10 +86,7 @@ void ConnectTest::pointAtServer(const MailServer& mailServer) {
 }
 
 std::unique_ptr<Form1> ConnectTest::load() {
-    auto form = std::make_unique<Form1>();
-    form->startupDraw = [] { return 1; };
-    form->Form_Load();
-    return form;
+    return loadedWindow();
 }
 
 void ConnectTest::connectThenDisconnect() {
@@ -108,7 +96,8 @@ void ConnectTest::connectThenDisconnect() {
     QSignalSpy status(form.get(), &Form1::statusTextChanged);
 
     form->PushButton5->click();
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
+    QVERIFY2(fixture->prompter.boxes.isEmpty(),
+             qPrintable(fixture->prompter.texts().join(QLatin1Char('|'))));
     QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
     QCOMPARE(statuses(status), (QStringList{connecting, enumerating, connected}));
     QVERIFY(form->oMail);
@@ -125,7 +114,7 @@ void ConnectTest::connectThenDisconnect() {
     status.clear();
 
     form->PushButton5->click();
-    QVERIFY(prompter->boxes.isEmpty());
+    QVERIFY(fixture->prompter.boxes.isEmpty());
     QCOMPARE(statuses(status), (QStringList{disconnecting, disconnected}));
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
     QCOMPARE(list.count(), 0);
@@ -155,7 +144,7 @@ void ConnectTest::disconnectKeepsRememberedCredentials() {
     QCOMPARE(form->Text2->text(), server->password());
     QCOMPARE(key("User"), server->user());
     QCOMPARE(key("Password"), server->password());
-    QVERIFY(prompter->boxes.isEmpty());
+    QVERIFY(fixture->prompter.boxes.isEmpty());
 }
 
 void ConnectTest::wrongPasswordEndsDisconnected() {
@@ -166,8 +155,8 @@ void ConnectTest::wrongPasswordEndsDisconnected() {
     QSignalSpy status(form.get(), &Form1::statusTextChanged);
 
     form->PushButton5->click();
-    QCOMPARE(prompter->texts(), QStringList{invalidLogin});
-    QCOMPARE(prompter->boxes[0].title, QStringLiteral("Quentaril"));
+    QCOMPARE(fixture->prompter.texts(), QStringList{invalidLogin});
+    QCOMPARE(fixture->prompter.boxes[0].title, QStringLiteral("Quentaril"));
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
     QCOMPARE(statuses(status), (QStringList{connecting, disconnected}));
     QCOMPARE(form->ListView1->list().count(), 0);
@@ -186,17 +175,17 @@ void ConnectTest::suffixOfTheDropDownIsAppended() {
                         QStringLiteral("127.0.0.1:%1").arg(scripted.port()));
     SettingsStore::Save(QStringLiteral("Combo1"), QStringLiteral("3"));
 
-    Form1 form;
-    form.createComponent = [] { return std::make_unique<PlainMailImap>(); };
-    form.startupDraw = [] { return 1; };
-    form.Form_Load();
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("@outlook.com"));
-    form.Text1->setText(QStringLiteral("alex"));
-    form.Text2->setText(QStringLiteral("secret"));
-    form.PushButton5->click();
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
-    QCOMPARE(form.PushButton5->text(), QStringLiteral("Disconnect"));
-    QCOMPARE(form.oMail->Username, QStringLiteral("alex@outlook.com"));
+    auto form = loadedWindow([](Form1& window) {
+        window.createComponent = [] { return std::make_unique<PlainMailImap>(); };
+    });
+    QCOMPARE(form->Combo1->currentText(), QStringLiteral("@outlook.com"));
+    form->Text1->setText(QStringLiteral("alex"));
+    form->Text2->setText(QStringLiteral("secret"));
+    form->PushButton5->click();
+    QVERIFY2(fixture->prompter.boxes.isEmpty(),
+             qPrintable(fixture->prompter.texts().join(QLatin1Char('|'))));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(form->oMail->Username, QStringLiteral("alex@outlook.com"));
     QVERIFY(scripted.commands().contains("LOGIN \"alex@outlook.com\" \"secret\""));
 }
 
@@ -206,16 +195,17 @@ void ConnectTest::autoConnectComesUpConnected() {
     SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("1"));
     SettingsStore::Save(QStringLiteral("AutoConnect"), QStringLiteral("1"));
     // The window is up before the auto-connect begins, so the user can see it and close it.
-    auto form = std::make_unique<Form1>();
-    form->startupDraw = [] { return 1; };
     QList<bool> shownWhileConnecting;
-    connect(form.get(), &Form1::statusTextChanged, this, [&](const QString& text) {
-        if (text == QStringLiteral("Connecting to Windows Live Hotmail..."))
-            shownWhileConnecting.append(form->isVisible());
+    auto form = loadedWindow([this, &shownWhileConnecting](Form1& window) {
+        connect(&window, &Form1::statusTextChanged, this,
+                [shown = &shownWhileConnecting, form = &window](const QString& text) {
+                    if (text == QStringLiteral("Connecting to Windows Live Hotmail..."))
+                        shown->append(form->isVisible());
+                });
     });
-    form->Form_Load();
     QCOMPARE(shownWhileConnecting, QList<bool>{true});
-    QVERIFY2(prompter->boxes.isEmpty(), qPrintable(prompter->texts().join(QLatin1Char('|'))));
+    QVERIFY2(fixture->prompter.boxes.isEmpty(),
+             qPrintable(fixture->prompter.texts().join(QLatin1Char('|'))));
     QCOMPARE(form->PushButton5->text(), QStringLiteral("Disconnect"));
     QCOMPARE(form->statusText(), connected);
     QVERIFY(form->Check2->isChecked());
@@ -228,7 +218,7 @@ void ConnectTest::autoConnectWithoutRememberedCredentialsFails() {
     SettingsStore::Save(QStringLiteral("StayConnected"), QStringLiteral("0"));
     SettingsStore::Save(QStringLiteral("AutoConnect"), QStringLiteral("1"));
     auto form = load();
-    QCOMPARE(prompter->texts(), QStringList{invalidLogin});
+    QCOMPARE(fixture->prompter.texts(), QStringList{invalidLogin});
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
     QCOMPARE(form->statusText(), disconnected);
     QCOMPARE(form->Text1->text(), QString());
@@ -247,7 +237,7 @@ void ConnectTest::disconnectAfterTheSessionWasReleased() {
     form->ListView1->list().appendRow(QStringLiteral("row"));
 
     form->PushButton5->click();
-    QVERIFY(prompter->boxes.isEmpty());
+    QVERIFY(fixture->prompter.boxes.isEmpty());
     QCOMPARE(form->PushButton5->text(), QStringLiteral("1. Connect"));
     QCOMPARE(form->statusText(), disconnected);
     QCOMPARE(form->ListView1->list().count(), 0);

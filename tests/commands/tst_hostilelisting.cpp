@@ -3,6 +3,7 @@
 // a greeting that drips. Every run ends, and says truthfully how.
 #include "PlainMailImap.h"
 #include "ScriptedImapServer.h"
+#include "ScriptedMessages.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
 #include "app/Form1.h"
@@ -55,23 +56,9 @@ enum class Fault {
     ErrorLogUnwritable,
 };
 
-QByteArray message(qint64 n, qsizetype bodyBytes = 0) {
-    return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\n\r\nBody " + QByteArray::number(n) + "\r\n" + QByteArray(bodyBytes, 'x') + "\r\n";
-}
-
-// The numbers of "FETCH first:last (...)" or "FETCH n (...)".
-std::pair<qint64, qint64> fetchSet(const QByteArray& command) {
-    const QList<QByteArray> set = command.split(' ').value(1).split(':');
-    return {set.first().toLongLong(), set.last().toLongLong()};
-}
-
 QByteArray served(const QByteArray& tag, const QByteArray& command, qint64 existing) {
     const auto [first, last] = fetchSet(command);
-    QByteArray out;
-    for (qint64 n = first; n <= qMin(last, existing); ++n)
-        out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
-    return out + tag + " OK Fetch completed\r\n";
+    return fetchedMessages(first, qMin(last, existing)) + tag + " OK Fetch completed\r\n";
 }
 
 qint64 peakResidentKb() {
@@ -113,7 +100,8 @@ ScriptedImapServer::Script scriptFor(Fault fault) {
             QByteArray out;
             for (int i = 1; i <= 10; ++i)
                 out += ScriptedImapServer::fetchResponse(quint32(1000 * first + i),
-                                                         message(i, 1024 * 1024));
+                                                         numberedMessage(i) +
+                                                             QByteArray(1024 * 1024, 'x') + "\r\n");
             return out + served(tag, command, 30);
         }
         case Fault::StopWhileFetchesFail:
@@ -123,9 +111,7 @@ ScriptedImapServer::Script scriptFor(Fault fault) {
             return tag + " NO [UNAVAILABLE] cannot read\r\n";
         case Fault::ConnectionLost:
         case Fault::Bye: {
-            QByteArray out;
-            for (qint64 n = first; n <= qMin<qint64>(last, 2); ++n)
-                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
+            const QByteArray out = fetchedMessages(first, qMin<qint64>(last, 2));
             if (last <= 2)
                 return out + tag + " OK Fetch completed\r\n";
             return out + (fault == Fault::Bye ? "* BYE shutting down\r\n" : "") +
@@ -139,7 +125,7 @@ ScriptedImapServer::Script scriptFor(Fault fault) {
             QByteArray out;
             for (qint64 n = first; n <= qMin<qint64>(last, 5); ++n)
                 if (n != 3)
-                    out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
+                    out += fetchedMessages(n, n);
             return out + tag + " OK done\r\n";
         }
         default:

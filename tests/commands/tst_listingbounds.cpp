@@ -1,8 +1,10 @@
 // Get All and Connect where a run must not take more than it should: a message announced larger
 // than anything read, a message that stalls half-way when Stop is clicked, a Server setting that
 // cannot work.
+#include "FileContents.h"
 #include "PlainMailImap.h"
 #include "ScriptedImapServer.h"
+#include "ScriptedMessages.h"
 #include "ScriptedPrompter.h"
 #include "TemporarySettings.h"
 #include "app/Form1.h"
@@ -38,16 +40,6 @@ constexpr qint64 hugeMessageBoundKb = 64 * 1024;
 
 const QByteArray hugeAnnouncement = "2147483648"; // 2 GiB
 
-QByteArray message(qint64 n) {
-    return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
-}
-
-std::pair<qint64, qint64> fetchSet(const QByteArray& command) {
-    const QList<QByteArray> set = command.split(' ').value(1).split(':');
-    return {set.first().toLongLong(), set.last().toLongLong()};
-}
-
 QByteArray literalHead(qint64 n, const QByteArray& announced) {
     return "* " + QByteArray::number(n) +
            " FETCH (INTERNALDATE \"01-Jan-2024 10:00:00 +0000\" BODY[] {" + announced + "}\r\n";
@@ -65,7 +57,7 @@ ScriptedImapServer::Script fiveMessages(qint64 odd, bool stalls) {
         QByteArray out;
         for (qint64 n = first; n <= qMin<qint64>(last, 5); ++n) {
             if (n != odd) {
-                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
+                out += fetchedMessages(n, n);
             } else if (stalls) {
                 return out + literalHead(n, "1000") + QByteArray(100, 'x') +
                        ScriptedImapServer::stall();
@@ -180,13 +172,11 @@ void TestListingBounds::hugeMessageIsSkipped() {
             expected.append(QStringLiteral("Message %1").arg(n));
     QCOMPARE(subjects(*window), expected);
     QCOMPARE(server.connections(), connections);
-    QFile log(ErrorLog::filePath());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().contains(QStringLiteral("FETCH %1 failed: the message is larger than "
-                                                  "512 MB (the server announced 2147483648 "
-                                                  "bytes) and was not read")
-                                       .arg(huge)
-                                       .toUtf8()));
+    QVERIFY(errorLogText().contains(QStringLiteral("FETCH %1 failed: the message is larger than "
+                                                   "512 MB (the server announced 2147483648 "
+                                                   "bytes) and was not read")
+                                        .arg(huge)
+                                        .toUtf8()));
 }
 
 void TestListingBounds::stopEndsAStalledFetchWithinASecond_data() {

@@ -213,16 +213,14 @@ void TestRetrieval::progressShowsTheRangeBeingRead() {
 }
 
 void TestRetrieval::notConnected() {
-    Form1 window;
-    window.startupDraw = [] { return 1; };
-    window.Form_Load();
+    const auto window = loadedWindow();
     prompter.clear();
-    window.PushButton10_Click();
-    window.PushButton2_Click();
+    window->PushButton10_Click();
+    window->PushButton2_Click();
     const QString first =
         QStringLiteral("Please connect first (Step 1) before using this feature.");
     QCOMPARE(prompter.texts(), (QStringList{first, first}));
-    QCOMPARE(window.PushButton10->text(), QStringLiteral("2a. Get All Emails"));
+    QCOMPARE(window->PushButton10->text(), QStringLiteral("2a. Get All Emails"));
 }
 
 QTEST_MAIN(TestRetrieval)

@@ -1,4 +1,5 @@
 #include "../export/FixedClock.h"
+#include "FileContents.h"
 #include "RetrievalFixture.h"
 
 #include <QDir>
@@ -15,11 +16,6 @@ QString savedText(const QString& from, const QString& subject, const QString& da
                   const QString& body) {
     return QStringLiteral("From: ") + from + crlf + QStringLiteral("Subject: ") + subject + crlf +
            QStringLiteral("Date: ") + date + crlf + crlf + body;
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 struct Saved {
@@ -120,13 +116,13 @@ void TestSaveJob::savesTheCheckedMessages() {
             names.append(message.name);
         QCOMPARE(folder.entryList(QDir::Files, QDir::Name), names);
         for (const Saved& message : expectedMessages())
-            QCOMPARE(fileBytes(folder.filePath(message.name)), message.text.toUtf8());
+            QCOMPARE(fileContents(folder.filePath(message.name)), message.text.toUtf8());
     } else {
         QString text;
         for (const Saved& message : expectedMessages())
             text += message.text + crlf + crlf + QString(58, u'=') + crlf + crlf;
         QCOMPARE(folder.entryList(QDir::Files), QStringList{"Emails.txt"});
-        QCOMPARE(fileBytes(folder.filePath(QStringLiteral("Emails.txt"))), text.toUtf8());
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("Emails.txt"))), text.toUtf8());
     }
 }
 

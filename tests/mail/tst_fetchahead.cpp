@@ -1,5 +1,6 @@
 // Listing with fetching ahead against a real Dovecot on loopback: the session sees exactly what it
 // sees when each message is fetched on its own.
+#include "FileContents.h"
 #include "MailServer.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
@@ -86,13 +87,9 @@ class TestFetchAhead : public QObject {
         run.endedAt = session->CurrentLocation;
         static const QRegularExpression serverTiming(
             QStringLiteral(" \\(\\d+\\.\\d+( \\+ \\d+\\.\\d+)* secs\\)"));
-        QFile log(ErrorLog::filePath());
-        if (log.open(QIODevice::ReadOnly))
-            for (const QString& entry :
-                 QString::fromUtf8(log.readAll()).split(QLatin1Char('*'), Qt::SkipEmptyParts))
-                if (!entry.trimmed().isEmpty())
-                    run.log.append(
-                        entry.section(QStringLiteral(" : "), 1, -1).remove(serverTiming));
+        for (const QString& entry : errorLogText().split(QLatin1Char('*'), Qt::SkipEmptyParts))
+            if (!entry.trimmed().isEmpty())
+                run.log.append(entry.section(QStringLiteral(" : "), 1, -1).remove(serverTiming));
         return run;
     }
 

@@ -1,6 +1,8 @@
 // Fetching ahead against a scripted server playing what a real one will not: throttle answers,
 // a refused range, a slow link, a server that stops answering.
+#include "FileContents.h"
 #include "ScriptedImapServer.h"
+#include "ScriptedMessages.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
 #include "mail/clsMailIMAP.h"
@@ -17,10 +19,7 @@ namespace {
 
 constexpr int messageCount = 6;
 
-QByteArray message(int n) {
-    return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\nDate: Mon, 4 Dec 2023 10:00:00 +0000\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
-}
+const QByteArray messageDate = "Mon, 4 Dec 2023 10:00:00 +0000";
 
 // Logs in, opens a folder of messageCount messages and answers NOOP; FETCH goes to fetch, which
 // answers the bytes to send after the messages' data, "" for no answer at all.
@@ -39,11 +38,8 @@ script(std::function<QByteArray(const QByteArray& tag, const QByteArray& command
 
 // The data of every message of the set in "FETCH first:last (...)", then OK.
 QByteArray served(const QByteArray& tag, const QByteArray& command) {
-    const QList<QByteArray> set = command.split(' ').value(1).split(':');
-    QByteArray out;
-    for (int n = set.first().toInt(); n <= set.last().toInt(); ++n)
-        out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
-    return out + tag + " OK Fetch completed\r\n";
+    const auto [first, last] = fetchSet(command);
+    return fetchedMessages(first, last, messageDate) + tag + " OK Fetch completed\r\n";
 }
 
 struct Run {
@@ -94,12 +90,9 @@ class TestFetchAheadFaults : public QObject {
         session->CurrentLocation = 1;
         session->MaxRecord = messageCount;
         session->StartMailExtraction(QStringLiteral("INBOX"));
-        QFile log(ErrorLog::filePath());
-        if (log.open(QIODevice::ReadOnly))
-            for (const QString& entry :
-                 QString::fromUtf8(log.readAll()).split(QLatin1Char('*'), Qt::SkipEmptyParts))
-                if (!entry.trimmed().isEmpty())
-                    run.log.append(entry.section(QStringLiteral(" : "), 1, -1).trimmed());
+        for (const QString& entry : errorLogText().split(QLatin1Char('*'), Qt::SkipEmptyParts))
+            if (!entry.trimmed().isEmpty())
+                run.log.append(entry.section(QStringLiteral(" : "), 1, -1).trimmed());
         return run;
     }
 
@@ -138,14 +131,11 @@ private slots:
     // message of the range is still listed, and message 3 fails with the server's own words.
     void refusedRangeListsWhatOneAtATimeLists() {
         ScriptedImapServer server(script([](const QByteArray& tag, const QByteArray& command) {
-            const QList<QByteArray> set = command.split(' ').value(1).split(':');
-            const int first = set.first().toInt();
-            if (first > 3 || set.last().toInt() < 3)
+            const auto [first, last] = fetchSet(command);
+            if (first > 3 || last < 3)
                 return served(tag, command);
-            QByteArray out;
-            for (int n = first; n < 3; ++n)
-                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
-            return out + tag + " NO [UNAVAILABLE] message 3 cannot be read\r\n";
+            return fetchedMessages(first, 2, messageDate) + tag +
+                   " NO [UNAVAILABLE] message 3 cannot be read\r\n";
         }));
         const Run alone = list(server, false);
         const Run ahead = list(server, true);

@@ -1,4 +1,5 @@
 // The mail session against a real Dovecot on loopback.
+#include "FileContents.h"
 #include "MailServer.h"
 #include "ScriptedPrompter.h"
 #include "base/Conversions.h"
@@ -22,11 +23,6 @@ struct Listing {
     QList<QStringList> texts;
     QList<qint32> ids;
 };
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -178,7 +174,7 @@ private slots:
         QCOMPARE(server->flags(QStringLiteral("INBOX")), flagsBefore);
         QVERIFY(!flagsBefore.join(' ').contains(QLatin1String("\\Seen")));
 
-        const QList<QByteArray> lines = readFile(ErrorLog::filePath()).split('\n');
+        const QList<QByteArray> lines = fileContents(ErrorLog::filePath()).split('\n');
         QCOMPARE(lines.size(), 5); // two entries and the empty rest after the last line end
         QVERIFY(lines[0].endsWith(" : \r"));
         QCOMPARE(lines[1], QByteArray(52, '*') + '\r');
@@ -209,10 +205,10 @@ private slots:
         session->MaxRecord = qint32(files.size());
         session->StartMailExtraction(QStringLiteral("INBOX"));
         QCOMPARE(listing.texts.size(), files.size());
-        const QString log = QString::fromLocal8Bit(readFile(ErrorLog::filePath()));
+        const QString log = QString::fromLocal8Bit(fileContents(ErrorLog::filePath()));
 
         for (qsizetype i = 0; i < files.size(); ++i) {
-            const EmailObject parsed = parseEmail(readFile(corpus.filePath(files[i])), {});
+            const EmailObject parsed = parseEmail(fileContents(corpus.filePath(files[i])), {});
             // What stood in for the message's date is told in the entry of its fetch.
             if (!parsed.ReadingNote.isEmpty())
                 QVERIFY2(
@@ -279,7 +275,7 @@ private slots:
         session->StartMailExtraction(QStringLiteral("Inbox"));
         QCOMPARE(listing.ids, (QList<qint32>{1, 2}));
         QCOMPARE(session->CurrentLocation, 3);
-        QCOMPARE(readFile(ErrorLog::filePath()).count('\n'), 6);
+        QCOMPARE(fileContents(ErrorLog::filePath()).count('\n'), 6);
     }
 };
 

@@ -1,5 +1,6 @@
 // The mail session with a component that fails where a real server would not.
 #include "FakeMailImap.h"
+#include "FileContents.h"
 #include "ScriptedPrompter.h"
 #include "base/Failure.h"
 #include "mail/ErrorLog.h"
@@ -54,9 +55,7 @@ private slots:
         QCOMPARE(session.CurrentLocation, 5);
         QVERIFY(prompts.boxes.isEmpty());
 
-        QFile log(ErrorLog::filePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = log.readAll().split('\n');
+        const QList<QByteArray> lines = fileContents(ErrorLog::filePath()).split('\n');
         QCOMPARE(lines.size(), 11);
         QVERIFY(lines[4].endsWith(" : FETCH 3 failed\r"));
         QCOMPARE(lines[5], QByteArray(52, '*') + '\r');

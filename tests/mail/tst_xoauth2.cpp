@@ -1,7 +1,9 @@
 // OAuth2 sign-in (XOAUTH2) against a responder that replays the real mail service's answers: a
 // greeting without capabilities, a bare NO for a bad token, [UNAVAILABLE], LOGIN refused by policy
 // with a BYE, and a session ended mid-listing when its token expires.
+#include "FileContents.h"
 #include "ScriptedImapServer.h"
+#include "ScriptedMessages.h"
 #include "ScriptedPrompter.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
@@ -21,11 +23,6 @@ const QString invalidLogin =
     QStringLiteral("Invalid login. Please double-check your username and password.");
 const QString refused =
     QStringLiteral("AUTHENTICATE failed: the server refused the token: AUTHENTICATE failed.");
-
-QByteArray message(int n) {
-    return "From: Sender <sender@example.test>\r\nSubject: Message " + QByteArray::number(n) +
-           "\r\n\r\nBody " + QByteArray::number(n) + "\r\n";
-}
 
 // The token of an AUTHENTICATE XOAUTH2 line with its initial response; "" for none.
 QByteArray tokenOf(const QByteArray& command) {
@@ -80,14 +77,11 @@ struct Service {
             return "* " + QByteArray::number(messages) + " EXISTS\r\n" + tag +
                    " OK [READ-ONLY] EXAMINE completed.\r\n";
         if (verb == "FETCH") {
-            const QList<QByteArray> set = command.split(' ').value(1).split(':');
-            QByteArray out;
-            for (int n = set.first().toInt(); n <= set.last().toInt(); ++n) {
-                if (signedInWith == expiring && n > expiresAfter)
-                    return out + "* BYE Session invalidated - AccessTokenExpired\r\n";
-                out += ScriptedImapServer::fetchResponse(quint32(n), message(n));
-            }
-            return out + tag + " OK FETCH completed.\r\n";
+            const auto [first, last] = fetchSet(command);
+            if (signedInWith == expiring && last > expiresAfter)
+                return fetchedMessages(first, expiresAfter) +
+                       "* BYE Session invalidated - AccessTokenExpired\r\n";
+            return fetchedMessages(first, last) + tag + " OK FETCH completed.\r\n";
         }
         if (verb == "LOGOUT")
             return "* BYE Signing off.\r\n" + tag + " OK LOGOUT completed.\r\n";
@@ -370,9 +364,7 @@ private slots:
         QVERIFY(!verbs(server).contains("SELECT"));
         QVERIFY(prompts.boxes.isEmpty());
 
-        QFile log(ErrorLog::filePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray logText = log.readAll();
+        const QByteArray logText = fileContents(ErrorLog::filePath());
         QVERIFY2(logText.contains("FETCH 4 failed, the server ended the session: Session "
                                   "invalidated - AccessTokenExpired"),
                  logText.constData());

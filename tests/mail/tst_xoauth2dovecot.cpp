@@ -1,13 +1,12 @@
 // OAuth2 sign-in (XOAUTH2) against a real Dovecot that checks bearer tokens with the local
 // identity-provider double; no token may reach Dovecot's log or ours.
-#include "IdentityProvider.h"
-#include "MailServer.h"
+#include "FileContents.h"
+#include "OAuthMailServers.h"
 #include "ScriptedPrompter.h"
 #include "mail/ErrorLog.h"
 #include "mail/EtpanMailImap.h"
 #include "mail/clsMailIMAP.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,16 +15,12 @@ namespace {
 const QString refused =
     QStringLiteral("AUTHENTICATE failed: the server refused the token: Authentication failed.");
 
-QString errorLogText() {
-    QFile log(ErrorLog::filePath());
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-}
-
 } // namespace
 
 class TestXOAuth2Dovecot : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<OAuthMailServers> servers;
     IdentityProvider* idp = nullptr;
     MailServer* server = nullptr;
     QTemporaryDir logDir;
@@ -45,12 +40,10 @@ class TestXOAuth2Dovecot : public QObject {
 
 private slots:
     void initTestCase() {
-        idp = new IdentityProvider;
-        QVERIFY2(idp->isRunning(), qPrintable(idp->errorText()));
-        MailServer::Options options;
-        options.oauth2Introspection = idp->introspectionUrl();
-        server = new MailServer(options);
-        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+        servers = std::make_unique<OAuthMailServers>();
+        idp = servers->idp();
+        server = servers->server();
+        QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
         ErrorLog::setFolder(logDir.path());
     }
     // Runs last: whatever the tests sent, neither log holds a token.
@@ -63,8 +56,7 @@ private slots:
             QVERIFY2(!dovecotLog.contains(token), "Dovecot's log holds a token");
             QVERIFY2(!ourLog.contains(token), "errorlog.txt holds a token");
         }
-        delete server;
-        delete idp;
+        servers.reset();
         ErrorLog::setFolder(QString());
     }
 

@@ -19,6 +19,9 @@ public:
     QString errorText() const;
     IdentityProvider* idp() const { return idp_.get(); }
     MailServer* server() const { return server_.get(); }
+    // Points the settings at these servers: their address and certificate, OAuth2 sign-in with
+    // the double's authority and client id.
+    void saveSettings() const;
 
 private:
     QTemporaryDir noBus_;

@@ -3,6 +3,7 @@
 #include "Screenshot.h"
 #include "SimulatedBrowser.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/BrowserSignInBox.h"
 #include "app/DeviceCodeBox.h"
@@ -69,7 +70,6 @@ private:
     QTemporaryDir output;
     std::unique_ptr<OAuthMailServers> servers;
     IdentityProvider* idp = nullptr;
-    MailServer* server = nullptr;
     ModalAnswerer answerer;
 };
 
@@ -78,26 +78,19 @@ void TestOAuthWindow::initTestCase() {
     servers = std::make_unique<OAuthMailServers>();
     QVERIFY2(servers->isRunning(), qPrintable(servers->errorText()));
     idp = servers->idp();
-    server = servers->server();
 
     TemporarySettings::usePath(settings.path());
     ErrorLog::setFolder(settings.path());
-    SettingsStore::Save(QStringLiteral("Server"),
-                        server->host() + u':' + QString::number(server->port()));
-    SettingsStore::Save(QStringLiteral("TrustedCertificates"), server->caFile());
-    SettingsStore::Save(QStringLiteral("AuthMethod"), QStringLiteral("oauth2"));
-    SettingsStore::Save(QStringLiteral("OAuthAuthority"), idp->authority());
-    SettingsStore::Save(QStringLiteral("OAuthClientId"), idp->clientId());
+    servers->saveSettings();
 }
 
 std::unique_ptr<Form1> TestOAuthWindow::showWindow(SimulatedBrowser& browser) {
-    auto window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->prepareSignIn = [&browser](auth::SignIn& signIn) {
-        signIn.setOpener(browser.opener());
-        signIn.store().setKeyringTimeout(2s);
-    };
-    window->Form_Load();
+    auto window = loadedWindow([&browser](Form1& form) {
+        form.prepareSignIn = [&browser](auth::SignIn& signIn) {
+            signIn.setOpener(browser.opener());
+            signIn.store().setKeyringTimeout(2s);
+        };
+    });
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         return nullptr;

@@ -1,6 +1,5 @@
 #include "Screenshot.h"
-#include "ScriptedPrompter.h"
-#include "TemporarySettings.h"
+#include "WindowFixture.h"
 
 #include "app/Form1.h"
 #include "base/ShellUtilities.h"
@@ -21,7 +20,6 @@
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -154,9 +152,7 @@ private:
     std::unique_ptr<Form1> load();
     QString shotName(const QString& what) const;
 
-    std::unique_ptr<TemporarySettings> settings;
-    std::unique_ptr<ScriptedPrompter> prompter;
-    QTemporaryDir programFolder;
+    std::unique_ptr<WindowFixture> fixture;
     QRect area;
 };
 
@@ -168,22 +164,16 @@ void TestScreenFit::initTestCase() {
 }
 
 void TestScreenFit::init() {
-    settings = std::make_unique<TemporarySettings>();
-    prompter = std::make_unique<ScriptedPrompter>();
-    SetProgramFolder(programFolder.path());
+    fixture = std::make_unique<WindowFixture>();
 }
 
 void TestScreenFit::cleanup() {
-    QVERIFY(prompter->boxes.isEmpty());
-    SetProgramFolder({});
-    prompter.reset();
-    settings.reset();
+    QVERIFY(fixture->prompter.boxes.isEmpty());
+    fixture.reset();
 }
 
 std::unique_ptr<Form1> TestScreenFit::load() {
-    auto form = std::make_unique<Form1>();
-    form->startupDraw = [] { return 1; };
-    form->Form_Load();
+    auto form = loadedWindow();
     // A folder below the home folder, as a user picks one.
     form->Text3->setText(QStringLiteral("/home/alex/Documents/Mail"));
     form->Text1->setText(QStringLiteral("alex.morgan"));

@@ -1,7 +1,9 @@
+#include "FileContents.h"
 #include "MailServer.h"
 #include "ModalAnswerer.h"
 #include "Screenshot.h"
 #include "TemporarySettings.h"
+#include "WindowFixture.h"
 #include "app/Form1.h"
 #include "base/SettingsStore.h"
 #include "commands/Form2.h"
@@ -194,9 +196,7 @@ void TestWholeJob::shoot(const QString& name, const QList<QWidget*>& windows) {
 }
 
 void TestWholeJob::wrongPasswordShowsTheServersAnswer() {
-    window = std::make_unique<Form1>();
-    window->startupDraw = [] { return 1; };
-    window->Form_Load();
+    window = loadedWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
@@ -358,9 +358,7 @@ void TestWholeJob::downloadSavesEachCheckedMessage() {
         QVERIFY2(match.hasMatch(), qPrintable(file));
         const int counter = match.captured(1).toInt();
         QVERIFY(counter >= 1 && counter <= subjects.size());
-        QFile saved(folder.filePath(file));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(saved.readAll());
+        const QString text = QString::fromUtf8(fileContents(folder.filePath(file)));
         QVERIFY2(text.startsWith(QStringLiteral("From: ")), qPrintable(file));
         QVERIFY2(text.contains(QStringLiteral("\r\nSubject: ") + subjects.at(counter - 1) +
                                QStringLiteral("\r\nDate: ")),
