@@ -273,13 +273,17 @@ void Form1::resizeEvent(QResizeEvent* event) {
 }
 
 void Form1::fitWithFrame() {
-    constexpr qint64 settling = 3000;
+    // A window that cannot fit (its minimum larger than the screen) is not fought over for ever.
+    constexpr qint64 settling = 15000;
     const QScreen* shown = screen();
-    if (!shown || !shownAt_.isValid() || shownAt_.elapsed() > settling || !FrameKnown(this))
+    if (settled_ || !shown || !shownAt_.isValid() || shownAt_.elapsed() > settling ||
+        !FrameKnown(this))
         return;
     const QRect area = shown->availableGeometry();
-    if (area.contains(frameGeometry()) && fittedToFrame_)
+    if (fittedToFrame_ && area.contains(frameGeometry())) {
+        settled_ = true;
         return;
+    }
     fittedToFrame_ = true;
     // The title bar assumed before may have been taller than the real one.
     FitToArea(this, area,

@@ -242,6 +242,7 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
     bool fittedToFrame_ = false;
+    bool settled_ = false; // inside the screen with its frame: later moves are the user's
     QElapsedTimer shownAt_;
     void fitWithFrame();
     // Form_Load is filling the password box before "Remember me" is restored: that change must

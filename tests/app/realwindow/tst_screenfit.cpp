@@ -200,7 +200,8 @@ void TestScreenFit::mainWindowFitsAndEveryControlIsReachable() {
     // Under a window manager the window is framed, and fitted again with its frame: the title
     // bar stays on the screen.
     if (underWindowManager())
-        QTRY_VERIFY(FrameKnown(form.get()) && area.contains(form->frameGeometry()));
+        QTRY_VERIFY_WITH_TIMEOUT(FrameKnown(form.get()) && area.contains(form->frameGeometry()),
+                                 15000);
     QVERIFY2(
         area.contains(form->frameGeometry()),
         qPrintable(describe(form->frameGeometry()) + QStringLiteral(" outside ") + describe(area)));
@@ -257,7 +258,7 @@ void TestScreenFit::largerViewButtonsShowTheirWholeCaptions() {
     if (underWindowManager()) {
         view.showMaximized();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QTRY_VERIFY(FrameKnown(&view) && area.contains(view.frameGeometry()));
+        QTRY_VERIFY_WITH_TIMEOUT(FrameKnown(&view) && area.contains(view.frameGeometry()), 15000);
     } else {
         // Xvfb alone runs no window manager to honour the maximized state: do its part.
         view.setGeometry(area);
