@@ -241,6 +241,10 @@ void Form1::showEvent(QShowEvent* event) {
     if (!event->spontaneous() && !shownBefore_) {
         shownBefore_ = true;
         shownAt_.start();
+        // The frame may come without an event of its own: it is looked for until it has settled.
+        settling_.setInterval(100);
+        connect(&settling_, &QTimer::timeout, this, &Form1::fitWithFrame);
+        settling_.start();
         sizeToDesign();
         CentreWindow(this);
         // The first keys typed go to the Live ID, or, when a remembered sign-in has filled the
@@ -276,12 +280,16 @@ void Form1::fitWithFrame() {
     // A window that cannot fit (its minimum larger than the screen) is not fought over for ever.
     constexpr qint64 settling = 15000;
     const QScreen* shown = screen();
-    if (settled_ || !shown || !shownAt_.isValid() || shownAt_.elapsed() > settling ||
-        !FrameKnown(this))
+    if (settled_ || !shownAt_.isValid() || shownAt_.elapsed() > settling) {
+        settling_.stop();
+        return;
+    }
+    if (!shown || !FrameKnown(this))
         return;
     const QRect area = shown->availableGeometry();
     if (fittedToFrame_ && area.contains(frameGeometry())) {
         settled_ = true;
+        settling_.stop();
         return;
     }
     fittedToFrame_ = true;

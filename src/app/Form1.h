@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -244,6 +245,7 @@ private:
     bool fittedToFrame_ = false;
     bool settled_ = false; // inside the screen with its frame: later moves are the user's
     QElapsedTimer shownAt_;
+    QTimer settling_;
     void fitWithFrame();
     // Form_Load is filling the password box before "Remember me" is restored: that change must
     // not store an empty password over the remembered one.
