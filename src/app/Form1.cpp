@@ -279,6 +279,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
 void Form1::fitWithFrame() {
     // A window that cannot fit (its minimum larger than the screen) is not fought over for ever.
     constexpr qint64 settling = 15000;
+    constexpr int settledChecks = 5;
     const QScreen* shown = screen();
     if (settled_ || !shownAt_.isValid() || shownAt_.elapsed() > settling) {
         settling_.stop();
@@ -287,16 +288,36 @@ void Form1::fitWithFrame() {
     if (!shown || !FrameKnown(this))
         return;
     const QRect area = shown->availableGeometry();
-    if (fittedToFrame_ && area.contains(frameGeometry())) {
-        settled_ = true;
-        settling_.stop();
+    const QRect frame = frameGeometry();
+    if (fittedToFrame_ && area.contains(frame)) {
+        // Inside for a while: the window manager has done with it.
+        if (++insideChecks_ >= settledChecks) {
+            settled_ = true;
+            settling_.stop();
+        }
         return;
     }
-    fittedToFrame_ = true;
-    // The title bar assumed before may have been taller than the real one.
-    FitToArea(this, area,
-              scrollArea_->widget()->sizeHint() +
-                  QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
+    insideChecks_ = 0;
+    const QSize design = scrollArea_->widget()->sizeHint() +
+                         QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0);
+    if (!fittedToFrame_ || frame.height() > area.height() || frame.width() > area.width()) {
+        fittedToFrame_ = true;
+        // The title bar assumed before may have been taller than the real one.
+        FitToArea(this, area, design);
+        return;
+    }
+    // Some window managers take the position asked for as the client's, not the frame's: the
+    // client is moved by what the frame lacks.
+    QPoint shift;
+    if (frame.left() < area.left())
+        shift.setX(area.left() - frame.left());
+    else if (frame.right() > area.right())
+        shift.setX(area.right() - frame.right());
+    if (frame.top() < area.top())
+        shift.setY(area.top() - frame.top());
+    else if (frame.bottom() > area.bottom())
+        shift.setY(area.bottom() - frame.bottom());
+    setGeometry(geometry().translated(shift));
 }
 
 // Names a person would say for the controls whose caption does not say it already.

@@ -243,6 +243,7 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     bool shownBefore_ = false;
     bool fittedToFrame_ = false;
+    int insideChecks_ = 0;
     bool settled_ = false; // inside the screen with its frame: later moves are the user's
     QElapsedTimer shownAt_;
     QTimer settling_;

@@ -195,13 +195,16 @@ QString TestScreenFit::shotName(const QString& what) const {
 void TestScreenFit::mainWindowFitsAndEveryControlIsReachable() {
     auto form = load();
     form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // Under a window manager busy with other windows the first expose may take a while.
+    QVERIFY(QTest::qWaitForWindowExposed(form.get(), 15000));
     QTest::qWait(50); // the fit after the first show
     // Under a window manager the window is framed, and fitted again with its frame: the title
     // bar stays on the screen.
     if (underWindowManager())
-        QTRY_VERIFY_WITH_TIMEOUT(FrameKnown(form.get()) && area.contains(form->frameGeometry()),
-                                 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(FrameKnown(form.get()) && area.contains(form->frameGeometry()),
+                                  qPrintable(describe(form->frameGeometry()) + u' ' +
+                                             describe(form->geometry())),
+                                  15000);
     QVERIFY2(
         area.contains(form->frameGeometry()),
         qPrintable(describe(form->frameGeometry()) + QStringLiteral(" outside ") + describe(area)));
