@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include <libetpan/libetpan.h>
 
@@ -591,11 +592,43 @@ quint32 EtpanWorker::uidValidity() const {
 // an empty folder has nothing to ask for.
 std::optional<QList<MessageUid>> EtpanWorker::uids() {
     Q_ASSERT(QThread::currentThread() == thread());
-    if (!requireConnection("FETCH"))
+    if (!requireConnection("SEARCH"))
         return std::nullopt;
-    QList<MessageUid> found;
-    if (exists() <= 0)
+    const qint32 count = exists();
+    if (count <= 0)
+        return QList<MessageUid>();
+    if (std::optional<QList<MessageUid>> found = uidsBySearch(count))
         return found;
+    return uidsByFetch();
+}
+
+// UIDs ascend with the sequence numbers, so the n-th smallest UID is message n's: one short line
+// instead of a FETCH response per message. Nothing when the answer does not fit the count the
+// folder announced (a message came or went meanwhile).
+std::optional<QList<MessageUid>> EtpanWorker::uidsBySearch(qint32 count) {
+    mailimap_search_key* all = mailimap_search_key_new_all();
+    clist* result = nullptr;
+    const int r = mailimap_uid_search(imap_, nullptr, all, &result);
+    mailimap_search_key_free(all);
+    if (r != MAILIMAP_NO_ERROR)
+        return std::nullopt;
+    std::vector<quint32> uids;
+    uids.reserve(size_t(clist_count(result)));
+    for (clistiter* i = clist_begin(result); i; i = clist_next(i))
+        uids.push_back(*static_cast<uint32_t*>(clist_content(i)));
+    mailimap_search_result_free(result);
+    if (qsizetype(uids.size()) != count)
+        return std::nullopt;
+    std::sort(uids.begin(), uids.end());
+    QList<MessageUid> found;
+    found.reserve(count);
+    for (qint32 n = 0; n < count; ++n)
+        found.append({n + 1, uids[size_t(n)]});
+    return found;
+}
+
+std::optional<QList<MessageUid>> EtpanWorker::uidsByFetch() {
+    QList<MessageUid> found;
     mailimap_set* set = mailimap_set_new_interval(1, 0);
     mailimap_fetch_type* type = mailimap_fetch_type_new_fetch_att(mailimap_fetch_att_new_uid());
     clist* result = nullptr;

@@ -67,7 +67,8 @@ public:
     qint32 exists() const;
     // The selected folder's UIDVALIDITY, 0 when the server announced none.
     quint32 uidValidity() const;
-    // Sequence number and UID of every message of the selected folder (FETCH 1:* (UID)).
+    // Sequence number and UID of every message of the selected folder: UID SEARCH ALL, or
+    // FETCH 1:* (UID) when the search's answer does not match the folder's count.
     std::optional<QList<MessageUid>> uids();
     std::optional<Fetched> fetch(quint32 sequenceNumber);
     // Fetches messages first to last into buffer with range FETCH commands, several in flight,
@@ -104,6 +105,8 @@ private:
     static void onMessage(mailimap_msg_att* message, void* context) noexcept;
     static std::optional<Fetched> fetchedFrom(const mailimap_msg_att* message);
 
+    std::optional<QList<MessageUid>> uidsBySearch(qint32 count);
+    std::optional<QList<MessageUid>> uidsByFetch();
     bool requireConnection(const char* operation);
     void cutStream();
     void refuseOversized();
