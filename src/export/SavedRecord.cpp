@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
+
+#include <array>
+#include <charconv>
 
 namespace {
 
@@ -36,19 +40,16 @@ QString escaped(const QString& field) {
     return text;
 }
 
-QString unescaped(const QString& field) {
-    QString text;
+QByteArray unescaped(QByteArrayView field) {
+    QByteArray text;
     text.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] != u'\\' || i + 1 == field.size()) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
             text += field[i];
             continue;
         }
-        const QChar next = field[++i];
-        text += next == u't'   ? QChar(u'\t')
-                : next == u'r' ? QChar(u'\r')
-                : next == u'n' ? QChar(u'\n')
-                               : next;
+        const char next = field[++i];
+        text += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : next;
     }
     return text;
 }
@@ -57,24 +58,33 @@ QString dateText(const QDateTime& date) {
     return date.isValid() ? date.toUTC().toString(Qt::ISODate) : QString();
 }
 
-// The line up to (not including) its count-th tab; empty when it has fewer.
-QString upToTab(const QString& line, int count) {
+// Where each of the line's tabs is; the line has fieldCount - 1 of them.
+using Tabs = std::array<qsizetype, fieldCount - 1>;
+
+Tabs tabsOf(const QByteArray& line) {
+    Tabs tabs{};
     qsizetype at = -1;
-    for (int i = 0; i < count; ++i)
-        if ((at = line.indexOf(u'\t', at + 1)) < 0)
-            return {};
-    return line.left(at);
+    for (qsizetype& tab : tabs)
+        tab = at = line.indexOf('\t', at + 1);
+    return tabs;
 }
 
-// Fields first to last (from 0) of the line, with the tabs between them.
-QString fields(const QString& line, int first, int last) {
-    qsizetype from = 0;
-    for (int i = 0; i < first; ++i)
-        from = line.indexOf(u'\t', from) + 1;
-    qsizetype to = from - 1;
-    for (int i = first; i <= last; ++i)
-        to = line.indexOf(u'\t', to + 1);
-    return line.mid(from, to < 0 ? -1 : to - from);
+// Field n (from 0) of a line whose tabs are at tabs.
+QByteArrayView field(const QByteArray& line, const Tabs& tabs, qsizetype n) {
+    const qsizetype from = n == 0 ? 0 : tabs[size_t(n - 1)] + 1;
+    const qsizetype to = size_t(n) < tabs.size() ? tabs[size_t(n)] : line.size();
+    return QByteArrayView(line).sliced(from, to - from);
+}
+
+// A UIDVALIDITY or UID as written; 0, which no message has, when it is not a number.
+quint32 number(QByteArrayView text) {
+    quint32 value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : 0;
+}
+
+quint64 validityKey(int mailbox, quint32 uidValidity) {
+    return quint64(quint32(mailbox)) << 32 | uidValidity;
 }
 
 } // namespace
@@ -108,79 +118,130 @@ std::optional<QString> SavedRecord::read() {
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("its record of saved emails (%1) cannot be read: %2")
             .arg(fileName(), file.errorString());
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    if (lines.first().trimmed() != header)
+    const QByteArray text = file.readAll();
+    const qsizetype firstEnd = text.indexOf('\n');
+    if (QByteArrayView(text).first(firstEnd < 0 ? text.size() : firstEnd).trimmed() != header)
         return QStringLiteral("its record of saved emails (%1) was not written by this version")
             .arg(fileName());
-    entries_.reserve(lines.size());
-    byUid_.reserve(lines.size());
-    byMessageId_.reserve(lines.size());
-    for (qsizetype i = 1; i < lines.size(); ++i) {
+    const qsizetype estimate = text.size() / 128;
+    entries_.reserve(estimate);
+    byUid_.reserve(estimate);
+    for (qsizetype from = firstEnd + 1; from > 0 && from < text.size();) {
+        qsizetype end = text.indexOf('\n', from);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = QByteArrayView(text).sliced(from, end - from);
+        from = end + 1;
         // A line cut short (the disk filled while another program wrote it) is passed over.
-        if (lines[i].count('\t') != fieldCount - 1)
+        if (line.count('\t') != fieldCount - 1)
             continue;
-        entries_.append(QString::fromUtf8(lines[i]));
+        entries_.append(line.toByteArray());
         index(entries_.size() - 1);
-        uidValidities_.insert(upToTab(entries_.last(), 4));
+        const QByteArray& entry = entries_.last();
+        const Tabs tabs = tabsOf(entry);
+        uidValidities_.insert(validityKey(lineMailbox(QByteArrayView(entry).first(tabs[2])),
+                                          number(field(entry, tabs, 3))));
     }
     return std::nullopt;
 }
 
-// The keys are the line's own fields: the first five, and the first three with the sixth to
-// eighth; the UID and the Message-ID are left out when unknown.
-void SavedRecord::index(qsizetype position) {
-    const QString& line = entries_[position];
-    if (fields(line, 4, 4) != QLatin1String("0"))
-        byUid_.insert(upToTab(line, 5), position);
-    if (!fields(line, 5, 5).isEmpty())
-        byMessageId_.insert(upToTab(line, 3) + u'\t' + fields(line, 5, 7), position);
+// The number of the mailbox named by a line's first three fields, a new one when none has it.
+int SavedRecord::lineMailbox(QByteArrayView mailbox) {
+    if (lastLineMailboxId_ >= 0 && mailbox == lastLineMailbox_)
+        return lastLineMailboxId_;
+    lastLineMailbox_ = mailbox.toByteArray();
+    const auto found = mailboxes_.constFind(lastLineMailbox_);
+    lastLineMailboxId_ = found != mailboxes_.cend()
+                             ? *found
+                             : *mailboxes_.insert(lastLineMailbox_, mailboxes_.size());
+    return lastLineMailboxId_;
 }
 
-QString SavedRecord::fileOf(qsizetype position) const {
-    return unescaped(fields(entries_[position], 8, 8));
-}
-
-bool SavedRecord::fileThere(const QString& file) {
-    if (!files_) {
-        const QStringList names =
-            QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-        files_ = QSet<QString>(names.cbegin(), names.cend());
+// The number of the origin's mailbox; -1 when no entry names it and create is false.
+int SavedRecord::mailboxOf(const MessageOrigin& origin, bool create) {
+    if (lastOriginMailbox_ < 0 || origin.server != lastOrigin_.server ||
+        origin.user != lastOrigin_.user || origin.folder != lastOrigin_.folder) {
+        const QByteArray key = mailboxKey(origin);
+        if (!create && !mailboxes_.contains(key))
+            return -1;
+        lastOrigin_ = origin;
+        lastOriginMailbox_ = lineMailbox(key);
     }
+    return lastOriginMailbox_;
+}
+
+// An entry is found by its UID when it has one, and by its first three fields with the sixth to
+// eighth when it has a Message-ID.
+void SavedRecord::index(qsizetype position) {
+    const QByteArray& line = entries_[position];
+    const Tabs tabs = tabsOf(line);
+    const quint32 uid = number(field(line, tabs, 4));
+    if (uid != 0)
+        byUid_.insert(
+            {lineMailbox(QByteArrayView(line).first(tabs[2])), number(field(line, tabs, 3)), uid},
+            position);
+    if (byMessageId_ && !field(line, tabs, 5).isEmpty())
+        byMessageId_->insert(messageIdKeyOf(position), position);
+}
+
+void SavedRecord::indexMessageIds() {
+    byMessageId_.emplace();
+    for (qsizetype position = 0; position < entries_.size(); ++position) {
+        const QByteArray& line = entries_[position];
+        if (!field(line, tabsOf(line), 5).isEmpty())
+            byMessageId_->insert(messageIdKeyOf(position), position);
+    }
+}
+
+QByteArray SavedRecord::messageIdKeyOf(qsizetype position) const {
+    const QByteArray& line = entries_[position];
+    const Tabs tabs = tabsOf(line);
+    return line.first(tabs[2] + 1) + line.sliced(tabs[4] + 1, tabs[7] - tabs[4] - 1);
+}
+
+QByteArray SavedRecord::fileOf(qsizetype position) const {
+    const QByteArray& line = entries_[position];
+    return unescaped(field(line, tabsOf(line), 8));
+}
+
+bool SavedRecord::fileThere(const QByteArray& file) {
+    if (!files_)
+        files_.emplace(folder_);
     return files_->contains(file);
 }
 
-QString SavedRecord::mailboxKey(const MessageOrigin& origin) {
-    if (lastMailboxKey_.isEmpty() || origin.server != lastMailbox_.server ||
-        origin.user != lastMailbox_.user || origin.folder != lastMailbox_.folder) {
-        lastMailbox_ = origin;
-        lastMailboxKey_ =
-            escaped(origin.server) + u'\t' + escaped(origin.user) + u'\t' + escaped(origin.folder);
-    }
-    return lastMailboxKey_;
+QByteArray SavedRecord::mailboxKey(const MessageOrigin& origin) {
+    return (escaped(origin.server) + u'\t' + escaped(origin.user) + u'\t' + escaped(origin.folder))
+        .toUtf8();
 }
 
 bool SavedRecord::knowsUidValidity(const MessageOrigin& folder) {
-    return folder.uidValidity != 0 && uidValidities_.contains(mailboxKey(folder) + u'\t' +
-                                                              QString::number(folder.uidValidity));
+    if (folder.uidValidity == 0)
+        return false;
+    const int mailbox = mailboxOf(folder, false);
+    return mailbox >= 0 && uidValidities_.contains(validityKey(mailbox, folder.uidValidity));
 }
 
 // Only the UIDVALIDITY values read decide which way a message is looked up: an entry kept under a
 // new one during this run must not hide the others from the Message-ID look-up.
 std::optional<QString> SavedRecord::savedFile(const MessageOrigin& origin) {
     const auto there = [this](qsizetype position) -> std::optional<QString> {
-        QString file = fileOf(position);
+        const QByteArray file = fileOf(position);
         if (!fileThere(file))
             return std::nullopt;
-        return file;
+        return QString::fromUtf8(file);
     };
     if (origin.uid != 0 && knowsUidValidity(origin)) {
-        const auto found = byUid_.constFind(uidKey(origin));
+        const auto found =
+            byUid_.constFind({mailboxOf(origin, false), origin.uidValidity, origin.uid});
         return found == byUid_.cend() ? std::nullopt : there(*found);
     }
     if (origin.messageId.isEmpty())
         return std::nullopt;
-    const auto found = byMessageId_.constFind(messageIdKey(origin));
-    if (found == byMessageId_.cend())
+    if (!byMessageId_)
+        indexMessageIds();
+    const auto found = byMessageId_->constFind(messageIdKey(origin));
+    if (found == byMessageId_->cend())
         return std::nullopt;
     const std::optional<QString> file = there(*found);
     if (file && origin.uid != 0)
@@ -191,13 +252,15 @@ std::optional<QString> SavedRecord::savedFile(const MessageOrigin& origin) {
 void SavedRecord::add(const MessageOrigin& origin, const QString& fileName) {
     changed_ = true;
     if (files_)
-        files_->insert(fileName);
-    const QString line =
-        QStringList{uidKey(origin), escaped(origin.messageId), escaped(origin.sender),
-                    dateText(origin.date), escaped(fileName)}
-            .join(u'\t');
+        files_->insert(fileName.toUtf8());
+    const QByteArray line = uidLine(origin) + '\t' +
+                            QStringList{escaped(origin.messageId), escaped(origin.sender),
+                                        dateText(origin.date), escaped(fileName)}
+                                .join(u'\t')
+                                .toUtf8();
     if (origin.uid != 0) {
-        const auto found = byUid_.constFind(uidKey(origin));
+        const auto found =
+            byUid_.constFind({mailboxOf(origin, true), origin.uidValidity, origin.uid});
         if (found != byUid_.cend()) {
             entries_[*found] = line;
             return;
@@ -207,14 +270,16 @@ void SavedRecord::add(const MessageOrigin& origin, const QString& fileName) {
     index(entries_.size() - 1);
 }
 
-QString SavedRecord::uidKey(const MessageOrigin& origin) {
-    return mailboxKey(origin) + u'\t' + QString::number(origin.uidValidity) + u'\t' +
-           QString::number(origin.uid);
+QByteArray SavedRecord::uidLine(const MessageOrigin& origin) {
+    return mailboxKey(origin) + '\t' + QByteArray::number(origin.uidValidity) + '\t' +
+           QByteArray::number(origin.uid);
 }
 
-QString SavedRecord::messageIdKey(const MessageOrigin& origin) {
-    return mailboxKey(origin) + u'\t' + escaped(origin.messageId) + u'\t' + escaped(origin.sender) +
-           u'\t' + dateText(origin.date);
+QByteArray SavedRecord::messageIdKey(const MessageOrigin& origin) {
+    return mailboxKey(origin) + '\t' +
+           QStringList{escaped(origin.messageId), escaped(origin.sender), dateText(origin.date)}
+               .join(u'\t')
+               .toUtf8();
 }
 
 std::optional<QString> SavedRecord::writeSoon() {
@@ -231,8 +296,8 @@ std::optional<QString> SavedRecord::write() {
         return QStringLiteral("its record of saved emails cannot be written: %1")
             .arg(file.errorString());
     QByteArray text = header + '\n';
-    for (const QString& line : std::as_const(entries_))
-        text += line.toUtf8() + '\n';
+    for (const QByteArray& line : std::as_const(entries_))
+        text += line + '\n';
     if (file.write(text) != text.size() || !file.commit())
         return QStringLiteral("its record of saved emails cannot be written: %1")
             .arg(file.errorString());

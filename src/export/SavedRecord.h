@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/FolderNames.h"
 #include "list/MessageOrigin.h"
 
 #include <QElapsedTimer>
@@ -7,7 +8,6 @@
 #include <QLockFile>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -53,27 +53,49 @@ public:
     std::optional<QString> write();
 
 private:
-    // An entry is kept as its line, without the line end: its keys are parts of the line as
-    // written, so reading a large record splits lines and unescapes nothing.
+    // A message known by its UID: the mailbox's number in mailboxes_, UIDVALIDITY and UID.
+    struct UidKey {
+        int mailbox = -1;
+        quint32 uidValidity = 0;
+        quint32 uid = 0;
+        friend bool operator==(const UidKey&, const UidKey&) = default;
+        friend size_t qHash(const UidKey& key, size_t seed = 0) {
+            return qHashMulti(seed, key.mailbox, key.uidValidity, key.uid);
+        }
+    };
+
+    // An entry is kept as its line, in UTF-8 and without the line end: the keys are read from the
+    // line's fields as they are written, so reading a large record unescapes nothing.
     void index(qsizetype position);
-    QString fileOf(qsizetype position) const;
-    bool fileThere(const QString& file);
-    QString mailboxKey(const MessageOrigin& origin);
-    QString uidKey(const MessageOrigin& origin);
-    QString messageIdKey(const MessageOrigin& origin);
+    void indexMessageIds();
+    QByteArray messageIdKeyOf(qsizetype position) const;
+    QByteArray fileOf(qsizetype position) const;
+    bool fileThere(const QByteArray& file);
+    int lineMailbox(QByteArrayView mailbox);
+    int mailboxOf(const MessageOrigin& origin, bool create);
+    QByteArray mailboxKey(const MessageOrigin& origin);
+    QByteArray uidLine(const MessageOrigin& origin);
+    QByteArray messageIdKey(const MessageOrigin& origin);
     std::optional<QString> read();
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;
-    QStringList entries_;
-    QHash<QString, qsizetype> byUid_;
-    QHash<QString, qsizetype> byMessageId_;
-    QSet<QString> uidValidities_;
-    // The names of the folder's files, read once when first needed, and those saved since.
-    std::optional<QSet<QString>> files_;
-    // The escaped mailbox fields of the last origin looked at, which most often is the next one's.
-    MessageOrigin lastMailbox_;
-    QString lastMailboxKey_;
+    QList<QByteArray> entries_;
+    // The mailboxes named, by their first three fields as written.
+    QHash<QByteArray, int> mailboxes_;
+    QHash<UidKey, qsizetype> byUid_;
+    // Mailbox and UIDVALIDITY pairs of the entries read, the mailbox in the upper half.
+    QSet<quint64> uidValidities_;
+    // Built when a message is first looked up by its Message-ID.
+    std::optional<QHash<QByteArray, qsizetype>> byMessageId_;
+    // The names of the folder's files in UTF-8, read once when first needed, and those saved since.
+    std::optional<FolderNames> files_;
+    // The mailbox of the last origin looked at, which most often is the next one's, and of the
+    // last line read.
+    MessageOrigin lastOrigin_;
+    int lastOriginMailbox_ = -1;
+    QByteArray lastLineMailbox_;
+    int lastLineMailboxId_ = -1;
     bool changed_ = false;
     QElapsedTimer sinceWrite_;
 };
