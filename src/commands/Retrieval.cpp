@@ -4,10 +4,10 @@
 #include "base/Prompter.h"
 #include "base/ThrottledPaint.h"
 #include "commands/Form2.h"
-#include "commands/RequireSession.h"
 #include "commands/RetrievalButtons.h"
 #include "commands/RetrievalFlags.h"
 #include "commands/RetrievalOwner.h"
+#include "job/Listing.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 #include "mail/clsMailIMAP.h"
@@ -15,9 +15,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <functional>
+#include <optional>
+
 // Get All Emails, Get Some Emails and Stop.
 
 namespace {
+
+using Step = job::Listing::Step;
 
 // The list stays as it is while a download saves it; the status line says why nothing happens.
 bool downloadRunning(RetrievalOwner& owner) {
@@ -46,23 +51,18 @@ void showRunning(Guard& guard, RetrievalOwner& owner, int line) {
     });
 }
 
-// The window's session, or a new one logged in from the login fields; false when the new one
-// could not log in. The command holds the session until it ends: a Stop or Disconnect clicked in
-// one of its yields only drops the window's reference.
+// The window's session, or a new one for the run made the window's; answers whether the run
+// signs it in.
 bool sessionForRun(Guard& guard, RetrievalOwner& owner, int line,
                    std::shared_ptr<clsMailIMAP>& session) {
     session = owner.currentSession();
     if (session)
-        return true;
+        return false;
     guard(line, [&] {
         session = owner.newSession();
         owner.currentSession() = session;
         SkipDoneMessage = false;
     });
-    if (guard.test(line + 2, [&] { return !requireSession(session).Connect(); })) {
-        guard(line + 4, [&] { SkipDoneMessage = true; });
-        return false;
-    }
     return true;
 }
 
@@ -96,11 +96,16 @@ void noListing(Guard& guard, RetrievalOwner& owner, const clsMailIMAP& session, 
 // A listing that could not sign in, could not open its folder, broke or was stopped while it
 // signed in has said all there is to say: only one that listed ends with "Done.". Answers the
 // numbers it skipped, told with "Done.".
-qint32 noteListingEnd(const clsMailIMAP& session) {
-    using End = clsMailIMAP::ListingEnd;
-    if (session.LastListingEnd != End::Finished && session.LastListingEnd != End::Stopped)
+qint32 noteListingEnd(const job::ListingResult& result) {
+    using Outcome = job::ListingOutcome;
+    if (result.outcome != Outcome::Finished && result.outcome != Outcome::Stopped)
         SkipDoneMessage = true;
-    return session.SkippedMessages;
+    return result.skipped;
+}
+
+bool nothingListed(const job::ListingResult& result) {
+    return result.outcome == job::ListingOutcome::NotCounted ||
+           result.outcome == job::ListingOutcome::Empty;
 }
 
 QString doneText(qint32 skipped) {
@@ -157,27 +162,40 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
     });
 
     std::shared_ptr<clsMailIMAP> session;
-    qint32 skipped = 0;
-    if (sessionForRun(guard, owner, 120, session)) {
-        const RunningSession running(owner, *session);
-        QString folder;
-        guard(126, [&] {
-            folder = owner.chosenFolder();
-            session->CurrentLocation = 1;
-            session->MaxRecord = session->GetTotalMessage(folder);
-        });
-        if (guard.test(128, [&] { return session->MaxRecord > 0; })) {
-            guard(130, [&] { messageRecords().recreate(session->MaxRecord); });
-            guard(132, [&] {
-                const ThrottledPaint progress(owner.progressBar());
-                session->StartMailExtraction(folder);
-            });
-            guard(134, [&] { skipped = noteListingEnd(*session); });
-        } else {
-            noListing(guard, owner, *session, session->MaxRecord, 136);
+    const bool signIn = sessionForRun(guard, owner, 120, session);
+    job::Listing listing(session);
+    listing.signIn = signIn;
+    listing.folder = [&owner] { return owner.chosenFolder(); };
+    listing.testStatement = [&](Step step, const std::function<bool()>& condition) {
+        return guard.test(step == Step::SignIn ? 122 : 128, condition);
+    };
+    listing.runStatement = [&](Step step, const std::function<void()>& statement) {
+        if (step == Step::Count) {
+            guard(126, statement);
+            return;
         }
+        guard(130, [&] { messageRecords().recreate(listing.range().last); });
+        guard(132, [&] {
+            const ThrottledPaint progress(owner.progressBar());
+            statement();
+        });
+    };
+    std::optional<RunningSession> running;
+    if (session)
+        running.emplace(owner, *session);
+    const job::ListingResult result = listing.run();
+
+    qint32 skipped = 0;
+    if (result.outcome == job::ListingOutcome::NotSignedIn) {
+        guard(124, [&] { SkipDoneMessage = true; });
+    } else {
+        if (nothingListed(result))
+            noListing(guard, owner, *session, result.count, 136);
+        else
+            guard(134, [&] { skipped = noteListingEnd(result); });
         guard(138, [&] { owner.UpdateCounters(false); });
     }
+    running.reset();
     endRun(guard, owner, 140, skipped);
 }
 
@@ -185,44 +203,64 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
     if (downloadRunning(owner) || notConnected(guard, owner, 100))
         return;
     showRunning(guard, owner, 104);
-    // The list and its counters stay as they are until a range is accepted.
     std::shared_ptr<clsMailIMAP> session;
-    if (!sessionForRun(guard, owner, 108, session)) {
-        endRun(guard, owner, 140);
-        return;
-    }
-    const RunningSession running(owner, *session);
-    QString folder;
+    const bool signIn = sessionForRun(guard, owner, 108, session);
+    job::Listing listing(session);
+    listing.signIn = signIn;
+    listing.folder = [&owner] { return owner.chosenFolder(); };
     qint32 count = 0;
     qint32 skipped = 0;
     Form2 range(owner.retrievalWindow());
-    guard(116, [&] {
-        folder = owner.chosenFolder();
-        range.setMailIMAP(session);
-        range.setMaxMessage(session->GetTotalMessage(folder));
-    });
-    // The folder is asked for its count once: a folder that cannot be opened is told once.
-    guard(118, [&] { count = range.MaxMessage(); });
-    if (guard.test(120, [&] { return !(count > 0); })) {
-        noListing(guard, owner, *session, count, 122);
-    } else {
-        guard(126, [&] { range.showModal(); });
-        if (guard.test(128, [&] { return !RangeAccepted; })) {
-            endRun(guard, owner, 140);
+    listing.testStatement = [&](Step step, const std::function<bool()>& condition) {
+        if (step == Step::SignIn)
+            return guard.test(110, condition);
+        // Tested the other way round: a test that fails ends the run as an empty folder does.
+        return !guard.test(120, [&] { return !condition(); });
+    };
+    listing.runStatement = [&](Step step, const std::function<void()>& statement) {
+        if (step == Step::Count) {
+            guard(116, [&] {
+                range.setMailIMAP(session);
+                statement();
+                range.setMaxMessage(listing.result().count);
+            });
+            // The folder is asked for its count once: a folder that cannot be opened is told once.
+            guard(118, [&] { count = range.MaxMessage(); });
             return;
         }
+        guard(134, [&] { messageRecords().recreate(listing.range().last); });
+        guard(136, [&] {
+            const ThrottledPaint progress(owner.progressBar());
+            statement();
+            skipped = noteListingEnd(listing.result());
+        });
+    };
+    // The list and its counters stay as they are until a range is accepted.
+    listing.askRange = [&](qint32) -> std::optional<job::ListingRange> {
+        guard(126, [&] { range.showModal(); });
+        if (guard.test(128, [&] { return !RangeAccepted; }))
+            return std::nullopt;
         guard(132, [&] {
             owner.messageList()->list().clear();
             owner.UpdateCounters(true);
             SkipDoneMessage = false;
         });
-        guard(134, [&] { messageRecords().recreate(session->MaxRecord); });
-        guard(136, [&] {
-            const ThrottledPaint progress(owner.progressBar());
-            session->StartMailExtraction(folder);
-            skipped = noteListingEnd(*session);
-        });
+        return job::ListingRange{session->CurrentLocation, session->MaxRecord};
+    };
+    std::optional<RunningSession> running;
+    if (session)
+        running.emplace(owner, *session);
+    const job::ListingResult result = listing.run();
+
+    if (result.outcome == job::ListingOutcome::NotSignedIn)
+        guard(112, [&] { SkipDoneMessage = true; });
+    if (result.outcome == job::ListingOutcome::NotSignedIn ||
+        result.outcome == job::ListingOutcome::NoRange) {
+        endRun(guard, owner, 140);
+        return;
     }
+    if (nothingListed(result))
+        noListing(guard, owner, *session, count, 122);
     guard(138, [&] {
         owner.UpdateCounters(false);
         owner.checkSearchActive() = false;
