@@ -1,12 +1,14 @@
 #include "commands/Retrieval.h"
 
 #include "base/Guard.h"
-#include "base/Prompter.h"
 #include "base/ThrottledPaint.h"
 #include "commands/Form2.h"
 #include "commands/RetrievalButtons.h"
+#include "commands/RetrievalEnd.h"
 #include "commands/RetrievalFlags.h"
 #include "commands/RetrievalOwner.h"
+#include "commands/RetrievalStart.h"
+#include "commands/RunningSession.h"
 #include "job/Listing.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
@@ -18,116 +20,13 @@
 #include <functional>
 #include <optional>
 
-// Get All Emails, Get Some Emails and Stop.
+// Get All Emails, Get Some Emails and Stop: the window's side of the listing job. The job runs
+// each of its statements through the guard of the clicked command, under the number the statement
+// has there; the captions, boxes and counters are the window's.
 
 namespace {
 
 using Step = job::Listing::Step;
-
-// The list stays as it is while a download saves it; the status line says why nothing happens.
-bool downloadRunning(RetrievalOwner& owner) {
-    if (!owner.downloadRunning())
-        return false;
-    owner.setStatusText(QStringLiteral("Listing is unavailable while emails are being saved: "
-                                       "stop the download first."));
-    return true;
-}
-
-bool notConnected(Guard& guard, RetrievalOwner& owner, int line) {
-    if (!guard.test(line,
-                    [&] { return owner.connectButton()->text() == QLatin1String("1. Connect"); }))
-        return false;
-    guard(line + 2, [&] {
-        showMessage(owner.retrievalWindow(),
-                    QStringLiteral("Please connect first (Step 1) before using this feature."));
-    });
-    return true;
-}
-
-void showRunning(Guard& guard, RetrievalOwner& owner, int line) {
-    guard(line, [&] {
-        owner.setMousePointer(MousePointer::Hourglass);
-        RetrievalButtons::showRunning(owner.getAllButton(), owner.getSomeButton());
-    });
-}
-
-// The window's session, or a new one for the run made the window's; answers whether the run
-// signs it in.
-bool sessionForRun(Guard& guard, RetrievalOwner& owner, int line,
-                   std::shared_ptr<clsMailIMAP>& session) {
-    session = owner.currentSession();
-    if (session)
-        return false;
-    guard(line, [&] {
-        session = owner.newSession();
-        owner.currentSession() = session;
-        SkipDoneMessage = false;
-    });
-    return true;
-}
-
-// Registers a run's session with its window while the command holds it.
-class RunningSession {
-public:
-    RunningSession(RetrievalOwner& owner, clsMailIMAP& session) : owner_(owner), session_(session) {
-        owner_.retrievalRuns().append(&session_);
-    }
-    ~RunningSession() { owner_.retrievalRuns().removeOne(&session_); }
-    RunningSession(const RunningSession&) = delete;
-    RunningSession& operator=(const RunningSession&) = delete;
-
-private:
-    RetrievalOwner& owner_;
-    clsMailIMAP& session_;
-};
-
-// A count that gives nothing to list: an empty folder is told; a stopped run and an impossible
-// count (told by the session) end without a word more.
-void noListing(Guard& guard, RetrievalOwner& owner, const clsMailIMAP& session, qint32 count,
-               int line) {
-    if (count == 0 && !session.AbortProcess)
-        guard(line, [&] {
-            showMessage(owner.retrievalWindow(),
-                        QStringLiteral("There are no emails in the Folder you selected."));
-        });
-    guard(line + 2, [&] { SkipDoneMessage = true; });
-}
-
-// A listing that could not sign in, could not open its folder, broke or was stopped while it
-// signed in has said all there is to say: only one that listed ends with "Done.". Answers the
-// numbers it skipped, told with "Done.".
-qint32 noteListingEnd(const job::ListingResult& result) {
-    using Outcome = job::ListingOutcome;
-    if (result.outcome != Outcome::Finished && result.outcome != Outcome::Stopped)
-        SkipDoneMessage = true;
-    return result.skipped;
-}
-
-bool nothingListed(const job::ListingResult& result) {
-    return result.outcome == job::ListingOutcome::NotCounted ||
-           result.outcome == job::ListingOutcome::Empty;
-}
-
-QString doneText(qint32 skipped) {
-    if (skipped == 0)
-        return QStringLiteral("Done.");
-    return skipped == 1 ? QStringLiteral("Done. 1 message could not be fetched and was skipped.")
-                        : QStringLiteral("Done. %1 messages could not be fetched and were skipped.")
-                              .arg(skipped);
-}
-
-void endRun(Guard& guard, RetrievalOwner& owner, int line, qint32 skipped = 0) {
-    guard(line, [&] { owner.currentSession().reset(); });
-    guard(line + 2, [&] {
-        owner.setStatusText(QStringLiteral("Progress Bar"));
-        owner.progressBar()->setValue(0);
-    });
-    guard(line + 4, [&] { owner.setMousePointer(MousePointer::Default); });
-    guard(line + 6,
-          [&] { RetrievalButtons::showIdle(owner.getAllButton(), owner.getSomeButton()); });
-    if (guard.test(line + 8, [&] { return !SkipDoneMessage; }))
-        guard(line + 10, [&] { showMessage(owner.retrievalWindow(), doneText(skipped)); });
-}
 
 } // namespace
 
@@ -148,9 +47,9 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
         guard(106, [&] { owner.currentSession().reset(); });
         return;
     }
-    if (downloadRunning(owner) || notConnected(guard, owner, 108))
+    if (RetrievalStart::downloadRunning(owner) || RetrievalStart::notConnected(guard, owner, 108))
         return;
-    showRunning(guard, owner, 112);
+    RetrievalStart::showRunning(guard, owner, 112);
     guard(114, [&] {
         owner.messageList()->list().clear();
         owner.messageList()->setSortingEnabled(false);
@@ -162,7 +61,7 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
     });
 
     std::shared_ptr<clsMailIMAP> session;
-    const bool signIn = sessionForRun(guard, owner, 120, session);
+    const bool signIn = RetrievalStart::sessionForRun(guard, owner, 120, session);
     job::Listing listing(session);
     listing.signIn = signIn;
     listing.folder = [&owner] { return owner.chosenFolder(); };
@@ -189,22 +88,22 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
     if (result.outcome == job::ListingOutcome::NotSignedIn) {
         guard(124, [&] { SkipDoneMessage = true; });
     } else {
-        if (nothingListed(result))
-            noListing(guard, owner, *session, result.count, 136);
+        if (RetrievalEnd::nothingListed(result))
+            RetrievalEnd::noListing(guard, owner, *session, result.count, 136);
         else
-            guard(134, [&] { skipped = noteListingEnd(result); });
+            guard(134, [&] { skipped = RetrievalEnd::noteListingEnd(result); });
         guard(138, [&] { owner.UpdateCounters(false); });
     }
     running.reset();
-    endRun(guard, owner, 140, skipped);
+    RetrievalEnd::endRun(guard, owner, 140, skipped);
 }
 
 void getSome(RetrievalOwner& owner, Guard& guard) {
-    if (downloadRunning(owner) || notConnected(guard, owner, 100))
+    if (RetrievalStart::downloadRunning(owner) || RetrievalStart::notConnected(guard, owner, 100))
         return;
-    showRunning(guard, owner, 104);
+    RetrievalStart::showRunning(guard, owner, 104);
     std::shared_ptr<clsMailIMAP> session;
-    const bool signIn = sessionForRun(guard, owner, 108, session);
+    const bool signIn = RetrievalStart::sessionForRun(guard, owner, 108, session);
     job::Listing listing(session);
     listing.signIn = signIn;
     listing.folder = [&owner] { return owner.chosenFolder(); };
@@ -232,7 +131,7 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
         guard(136, [&] {
             const ThrottledPaint progress(owner.progressBar());
             statement();
-            skipped = noteListingEnd(listing.result());
+            skipped = RetrievalEnd::noteListingEnd(listing.result());
         });
     };
     // The list and its counters stay as they are until a range is accepted.
@@ -256,16 +155,16 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
         guard(112, [&] { SkipDoneMessage = true; });
     if (result.outcome == job::ListingOutcome::NotSignedIn ||
         result.outcome == job::ListingOutcome::NoRange) {
-        endRun(guard, owner, 140);
+        RetrievalEnd::endRun(guard, owner, 140);
         return;
     }
-    if (nothingListed(result))
-        noListing(guard, owner, *session, count, 122);
+    if (RetrievalEnd::nothingListed(result))
+        RetrievalEnd::noListing(guard, owner, *session, count, 122);
     guard(138, [&] {
         owner.UpdateCounters(false);
         owner.checkSearchActive() = false;
     });
-    endRun(guard, owner, 140, skipped);
+    RetrievalEnd::endRun(guard, owner, 140, skipped);
 }
 
 } // namespace Retrieval
