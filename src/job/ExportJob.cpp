@@ -70,8 +70,8 @@ ExportResult ExportJob::run(const ExportRequest& request) {
         folder.uidValidity = session.FolderUidValidity();
         QList<qint32> wanted;
         if (request.allAgain || !record.knowsUidValidity(folder)) {
-            for (qint32 n = range.first; n <= range.last; ++n)
-                wanted.append(n);
+            for (qint64 n = range.first; n <= range.last; ++n)
+                wanted.append(qint32(n));
             return wanted;
         }
         const std::optional<QList<MessageUid>> uids = session.GetMessageUids();

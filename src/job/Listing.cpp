@@ -28,6 +28,13 @@ ListingOutcome outcomeOf(clsMailIMAP::ListingEnd end) {
     return ListingOutcome::Broken;
 }
 
+QList<qint32> everyNumberOf(const ListingRange& range) {
+    QList<qint32> numbers;
+    for (qint64 n = range.first; n <= range.last; ++n)
+        numbers.append(qint32(n));
+    return numbers;
+}
+
 } // namespace
 
 Listing::Listing(std::shared_ptr<clsMailIMAP> session) : session_(std::move(session)) {}
@@ -77,17 +84,17 @@ ListingResult Listing::run() {
         }
         range_ = *asked;
     }
+    // A listing on a new connection goes through the range as it comes; the connection of the
+    // count is asked for the numbers themselves.
     QList<qint32> numbers;
-    if (chooseNumbers && !listOnNewConnection) {
-        const std::optional<QList<qint32>> chosen = chooseNumbers(range_);
+    if (!listOnNewConnection) {
+        const std::optional<QList<qint32>> chosen =
+            chooseNumbers ? chooseNumbers(range_) : everyNumberOf(range_);
         if (!chosen) {
             result_.outcome = ListingOutcome::NotCounted;
             return result_;
         }
         numbers = *chosen;
-    } else if (!listOnNewConnection) {
-        for (qint32 n = range_.first; n <= range_.last; ++n)
-            numbers.append(n);
     }
     result_.asked = listOnNewConnection ? qMax<qint64>(0, qint64(range_.last) - range_.first + 1)
                                         : numbers.size();
