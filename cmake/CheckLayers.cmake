@@ -27,7 +27,7 @@ endforeach()
 
 if(violations)
     message(FATAL_ERROR "Forbidden includes between layers:\n${violations}"
-                        "Allowed: app -> every layer; commands -> auth, mail, list, base; "
+                        "Allowed: app -> every layer; commands -> job, auth, mail, list, base; "
                         "job -> export, list, mail, auth, base; export -> list, base; list -> base; "
                         "mail -> base; auth -> base; base -> Qt only.")
 endif()

@@ -8,7 +8,7 @@ set(QUENTARIL_LAYER_USES_auth base)
 set(QUENTARIL_LAYER_USES_list base)
 set(QUENTARIL_LAYER_USES_export list base)
 set(QUENTARIL_LAYER_USES_job export list mail auth base)
-set(QUENTARIL_LAYER_USES_commands auth mail list base)
+set(QUENTARIL_LAYER_USES_commands job auth mail list base)
 set(QUENTARIL_LAYER_USES_app base mail auth list export job commands)
 
 # quentaril_layer(<folder> SOURCES <files...>): the library quentaril_<folder> from the folder's

@@ -8,8 +8,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
-// Get All Emails, Get Some Emails and Stop of the main window; the runs themselves are in
-// commands/Retrieval.cpp.
+// Get All Emails, Get Some Emails and Stop of the main window; the window's side of the runs is in
+// commands/Retrieval.cpp, the runs themselves in job/Listing.cpp.
 
 void Form1::abortRetrievals() {
     Retrieval::abortAll(*this);

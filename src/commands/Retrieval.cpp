@@ -1,13 +1,15 @@
 #include "commands/Retrieval.h"
 
 #include "base/Guard.h"
-#include "base/Prompter.h"
 #include "base/ThrottledPaint.h"
 #include "commands/Form2.h"
-#include "commands/RequireSession.h"
 #include "commands/RetrievalButtons.h"
+#include "commands/RetrievalEnd.h"
 #include "commands/RetrievalFlags.h"
 #include "commands/RetrievalOwner.h"
+#include "commands/RetrievalStart.h"
+#include "commands/RunningSession.h"
+#include "job/Listing.h"
 #include "list/MessageListView.h"
 #include "list/RecordStore.h"
 #include "mail/clsMailIMAP.h"
@@ -15,114 +17,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-// Get All Emails, Get Some Emails and Stop.
+#include <functional>
+#include <optional>
+
+// Get All Emails, Get Some Emails and Stop: the window's side of the listing job. The job runs
+// each of its statements through the guard of the clicked command, under the number the statement
+// has there; the captions, boxes and counters are the window's.
 
 namespace {
 
-// The list stays as it is while a download saves it; the status line says why nothing happens.
-bool downloadRunning(RetrievalOwner& owner) {
-    if (!owner.downloadRunning())
-        return false;
-    owner.setStatusText(QStringLiteral("Listing is unavailable while emails are being saved: "
-                                       "stop the download first."));
-    return true;
-}
-
-bool notConnected(Guard& guard, RetrievalOwner& owner, int line) {
-    if (!guard.test(line,
-                    [&] { return owner.connectButton()->text() == QLatin1String("1. Connect"); }))
-        return false;
-    guard(line + 2, [&] {
-        showMessage(owner.retrievalWindow(),
-                    QStringLiteral("Please connect first (Step 1) before using this feature."));
-    });
-    return true;
-}
-
-void showRunning(Guard& guard, RetrievalOwner& owner, int line) {
-    guard(line, [&] {
-        owner.setMousePointer(MousePointer::Hourglass);
-        RetrievalButtons::showRunning(owner.getAllButton(), owner.getSomeButton());
-    });
-}
-
-// The window's session, or a new one logged in from the login fields; false when the new one
-// could not log in. The command holds the session until it ends: a Stop or Disconnect clicked in
-// one of its yields only drops the window's reference.
-bool sessionForRun(Guard& guard, RetrievalOwner& owner, int line,
-                   std::shared_ptr<clsMailIMAP>& session) {
-    session = owner.currentSession();
-    if (session)
-        return true;
-    guard(line, [&] {
-        session = owner.newSession();
-        owner.currentSession() = session;
-        SkipDoneMessage = false;
-    });
-    if (guard.test(line + 2, [&] { return !requireSession(session).Connect(); })) {
-        guard(line + 4, [&] { SkipDoneMessage = true; });
-        return false;
-    }
-    return true;
-}
-
-// Registers a run's session with its window while the command holds it.
-class RunningSession {
-public:
-    RunningSession(RetrievalOwner& owner, clsMailIMAP& session) : owner_(owner), session_(session) {
-        owner_.retrievalRuns().append(&session_);
-    }
-    ~RunningSession() { owner_.retrievalRuns().removeOne(&session_); }
-    RunningSession(const RunningSession&) = delete;
-    RunningSession& operator=(const RunningSession&) = delete;
-
-private:
-    RetrievalOwner& owner_;
-    clsMailIMAP& session_;
-};
-
-// A count that gives nothing to list: an empty folder is told; a stopped run and an impossible
-// count (told by the session) end without a word more.
-void noListing(Guard& guard, RetrievalOwner& owner, const clsMailIMAP& session, qint32 count,
-               int line) {
-    if (count == 0 && !session.AbortProcess)
-        guard(line, [&] {
-            showMessage(owner.retrievalWindow(),
-                        QStringLiteral("There are no emails in the Folder you selected."));
-        });
-    guard(line + 2, [&] { SkipDoneMessage = true; });
-}
-
-// A listing that could not sign in, could not open its folder, broke or was stopped while it
-// signed in has said all there is to say: only one that listed ends with "Done.". Answers the
-// numbers it skipped, told with "Done.".
-qint32 noteListingEnd(const clsMailIMAP& session) {
-    using End = clsMailIMAP::ListingEnd;
-    if (session.LastListingEnd != End::Finished && session.LastListingEnd != End::Stopped)
-        SkipDoneMessage = true;
-    return session.SkippedMessages;
-}
-
-QString doneText(qint32 skipped) {
-    if (skipped == 0)
-        return QStringLiteral("Done.");
-    return skipped == 1 ? QStringLiteral("Done. 1 message could not be fetched and was skipped.")
-                        : QStringLiteral("Done. %1 messages could not be fetched and were skipped.")
-                              .arg(skipped);
-}
-
-void endRun(Guard& guard, RetrievalOwner& owner, int line, qint32 skipped = 0) {
-    guard(line, [&] { owner.currentSession().reset(); });
-    guard(line + 2, [&] {
-        owner.setStatusText(QStringLiteral("Progress Bar"));
-        owner.progressBar()->setValue(0);
-    });
-    guard(line + 4, [&] { owner.setMousePointer(MousePointer::Default); });
-    guard(line + 6,
-          [&] { RetrievalButtons::showIdle(owner.getAllButton(), owner.getSomeButton()); });
-    if (guard.test(line + 8, [&] { return !SkipDoneMessage; }))
-        guard(line + 10, [&] { showMessage(owner.retrievalWindow(), doneText(skipped)); });
-}
+using Step = job::Listing::Step;
 
 } // namespace
 
@@ -143,9 +47,9 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
         guard(106, [&] { owner.currentSession().reset(); });
         return;
     }
-    if (downloadRunning(owner) || notConnected(guard, owner, 108))
+    if (RetrievalStart::downloadRunning(owner) || RetrievalStart::notConnected(guard, owner, 108))
         return;
-    showRunning(guard, owner, 112);
+    RetrievalStart::showRunning(guard, owner, 112);
     guard(114, [&] {
         owner.messageList()->list().clear();
         owner.messageList()->setSortingEnabled(false);
@@ -157,77 +61,110 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
     });
 
     std::shared_ptr<clsMailIMAP> session;
-    qint32 skipped = 0;
-    if (sessionForRun(guard, owner, 120, session)) {
-        const RunningSession running(owner, *session);
-        QString folder;
-        guard(126, [&] {
-            folder = owner.chosenFolder();
-            session->CurrentLocation = 1;
-            session->MaxRecord = session->GetTotalMessage(folder);
-        });
-        if (guard.test(128, [&] { return session->MaxRecord > 0; })) {
-            guard(130, [&] { messageRecords().recreate(session->MaxRecord); });
-            guard(132, [&] {
-                const ThrottledPaint progress(owner.progressBar());
-                session->StartMailExtraction(folder);
-            });
-            guard(134, [&] { skipped = noteListingEnd(*session); });
-        } else {
-            noListing(guard, owner, *session, session->MaxRecord, 136);
+    const bool signIn = RetrievalStart::sessionForRun(guard, owner, 120, session);
+    job::Listing listing(session);
+    listing.signIn = signIn;
+    listing.folder = [&owner] { return owner.chosenFolder(); };
+    listing.testStatement = [&](Step step, const std::function<bool()>& condition) {
+        return guard.test(step == Step::SignIn ? 122 : 128, condition);
+    };
+    listing.runStatement = [&](Step step, const std::function<void()>& statement) {
+        if (step == Step::Count) {
+            guard(126, statement);
+            return;
         }
+        guard(130, [&] { messageRecords().recreate(listing.range().last); });
+        guard(132, [&] {
+            const ThrottledPaint progress(owner.progressBar());
+            statement();
+        });
+    };
+    std::optional<RunningSession> running;
+    if (session)
+        running.emplace(owner, *session);
+    const job::ListingResult result = listing.run();
+
+    qint32 skipped = 0;
+    if (result.outcome == job::ListingOutcome::NotSignedIn) {
+        guard(124, [&] { SkipDoneMessage = true; });
+    } else {
+        if (RetrievalEnd::nothingListed(result))
+            RetrievalEnd::noListing(guard, owner, *session, result.count, 136);
+        else
+            guard(134, [&] { skipped = RetrievalEnd::noteListingEnd(result); });
         guard(138, [&] { owner.UpdateCounters(false); });
     }
-    endRun(guard, owner, 140, skipped);
+    running.reset();
+    RetrievalEnd::endRun(guard, owner, 140, skipped);
 }
 
 void getSome(RetrievalOwner& owner, Guard& guard) {
-    if (downloadRunning(owner) || notConnected(guard, owner, 100))
+    if (RetrievalStart::downloadRunning(owner) || RetrievalStart::notConnected(guard, owner, 100))
         return;
-    showRunning(guard, owner, 104);
-    // The list and its counters stay as they are until a range is accepted.
+    RetrievalStart::showRunning(guard, owner, 104);
     std::shared_ptr<clsMailIMAP> session;
-    if (!sessionForRun(guard, owner, 108, session)) {
-        endRun(guard, owner, 140);
-        return;
-    }
-    const RunningSession running(owner, *session);
-    QString folder;
+    const bool signIn = RetrievalStart::sessionForRun(guard, owner, 108, session);
+    job::Listing listing(session);
+    listing.signIn = signIn;
+    listing.folder = [&owner] { return owner.chosenFolder(); };
     qint32 count = 0;
     qint32 skipped = 0;
     Form2 range(owner.retrievalWindow());
-    guard(116, [&] {
-        folder = owner.chosenFolder();
-        range.setMailIMAP(session);
-        range.setMaxMessage(session->GetTotalMessage(folder));
-    });
-    // The folder is asked for its count once: a folder that cannot be opened is told once.
-    guard(118, [&] { count = range.MaxMessage(); });
-    if (guard.test(120, [&] { return !(count > 0); })) {
-        noListing(guard, owner, *session, count, 122);
-    } else {
-        guard(126, [&] { range.showModal(); });
-        if (guard.test(128, [&] { return !RangeAccepted; })) {
-            endRun(guard, owner, 140);
+    listing.testStatement = [&](Step step, const std::function<bool()>& condition) {
+        if (step == Step::SignIn)
+            return guard.test(110, condition);
+        // Tested the other way round: a test that fails ends the run as an empty folder does.
+        return !guard.test(120, [&] { return !condition(); });
+    };
+    listing.runStatement = [&](Step step, const std::function<void()>& statement) {
+        if (step == Step::Count) {
+            guard(116, [&] {
+                range.setMailIMAP(session);
+                statement();
+                range.setMaxMessage(listing.result().count);
+            });
+            // The folder is asked for its count once: a folder that cannot be opened is told once.
+            guard(118, [&] { count = range.MaxMessage(); });
             return;
         }
+        guard(134, [&] { messageRecords().recreate(listing.range().last); });
+        guard(136, [&] {
+            const ThrottledPaint progress(owner.progressBar());
+            statement();
+            skipped = RetrievalEnd::noteListingEnd(listing.result());
+        });
+    };
+    // The list and its counters stay as they are until a range is accepted.
+    listing.askRange = [&](qint32) -> std::optional<job::ListingRange> {
+        guard(126, [&] { range.showModal(); });
+        if (guard.test(128, [&] { return !RangeAccepted; }))
+            return std::nullopt;
         guard(132, [&] {
             owner.messageList()->list().clear();
             owner.UpdateCounters(true);
             SkipDoneMessage = false;
         });
-        guard(134, [&] { messageRecords().recreate(session->MaxRecord); });
-        guard(136, [&] {
-            const ThrottledPaint progress(owner.progressBar());
-            session->StartMailExtraction(folder);
-            skipped = noteListingEnd(*session);
-        });
+        return job::ListingRange{session->CurrentLocation, session->MaxRecord};
+    };
+    std::optional<RunningSession> running;
+    if (session)
+        running.emplace(owner, *session);
+    const job::ListingResult result = listing.run();
+
+    if (result.outcome == job::ListingOutcome::NotSignedIn)
+        guard(112, [&] { SkipDoneMessage = true; });
+    if (result.outcome == job::ListingOutcome::NotSignedIn ||
+        result.outcome == job::ListingOutcome::NoRange) {
+        RetrievalEnd::endRun(guard, owner, 140);
+        return;
     }
+    if (RetrievalEnd::nothingListed(result))
+        RetrievalEnd::noListing(guard, owner, *session, count, 122);
     guard(138, [&] {
         owner.UpdateCounters(false);
         owner.checkSearchActive() = false;
     });
-    endRun(guard, owner, 140, skipped);
+    RetrievalEnd::endRun(guard, owner, 140, skipped);
 }
 
 } // namespace Retrieval

@@ -3,8 +3,9 @@
 class Guard;
 class RetrievalOwner;
 
-// Get All Emails, Get Some Emails and Stop: the retrieval runs of a window. Each statement runs
-// through the guard of the clicked handler, which carries the handler's location text.
+// Get All Emails, Get Some Emails and Stop: the retrieval runs of a window, each a listing job
+// (job::Listing). Each statement runs through the guard of the clicked handler, which carries the
+// handler's location text.
 namespace Retrieval {
 
 // "2a. Get All Emails", or Stop while a run is in progress.

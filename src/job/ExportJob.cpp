@@ -3,7 +3,7 @@
 #include "base/Guard.h"
 #include "base/Prompter.h"
 #include "export/SavedRecord.h"
-#include "job/ListedOrigin.h"
+#include "job/Listing.h"
 #include "job/SaveChecked.h"
 #include "list/ListingHandler.h"
 #include "list/MessageListModel.h"
@@ -61,33 +61,24 @@ ExportResult ExportJob::run(const ExportRequest& request) {
         result.status = ExportStatus::FolderUnwritable;
         return result;
     }
-    if (!session.Connect()) {
-        result.status = ExportStatus::SignInFailed;
-        return result;
-    }
-    const auto signOut = qScopeGuard([&session] { session.MailIMAPObject->Disconnect(); });
-    const qint32 count = session.GetTotalMessage(request.folder);
-    if (session.LastResult() != 1 || count < 0) {
-        result.status = ExportStatus::Incomplete;
-        return result;
-    }
-    const qint32 last = request.last > 0 ? qMin(request.last, count) : count;
-
-    // The numbers to fetch: with the folder known to the record, only those it does not name.
-    QList<qint32> wanted;
-    MessageOrigin folder;
-    folder.server = QStringLiteral("%1:%2").arg(session.IMAPServer).arg(session.PORT);
-    folder.user = session.Username;
-    folder.folder = request.folder;
-    folder.uidValidity = session.FolderUidValidity();
-    if (!request.allAgain && record.knowsUidValidity(folder)) {
-        const std::optional<QList<MessageUid>> uids = session.GetMessageUids();
-        if (!uids) {
-            result.status = ExportStatus::Incomplete;
-            return result;
+    // The numbers to list: with the folder known to the record, only those it does not name.
+    const auto numbersNotSaved = [&](const ListingRange& range) -> std::optional<QList<qint32>> {
+        MessageOrigin folder;
+        folder.server = QStringLiteral("%1:%2").arg(session.IMAPServer).arg(session.PORT);
+        folder.user = session.Username;
+        folder.folder = request.folder;
+        folder.uidValidity = session.FolderUidValidity();
+        QList<qint32> wanted;
+        if (request.allAgain || !record.knowsUidValidity(folder)) {
+            for (qint64 n = range.first; n <= range.last; ++n)
+                wanted.append(qint32(n));
+            return wanted;
         }
+        const std::optional<QList<MessageUid>> uids = session.GetMessageUids();
+        if (!uids)
+            return std::nullopt;
         for (const MessageUid& message : *uids) {
-            if (message.sequenceNumber < request.first || message.sequenceNumber > last)
+            if (message.sequenceNumber < range.first || message.sequenceNumber > range.last)
                 continue;
             MessageOrigin origin = folder;
             origin.uid = message.uid;
@@ -96,34 +87,42 @@ ExportResult ExportJob::run(const ExportRequest& request) {
             else
                 wanted.append(message.sequenceNumber);
         }
-    } else {
-        for (qint32 n = request.first; n <= last; ++n)
-            wanted.append(n);
-    }
+        return wanted;
+    };
 
     MessageListModel list;
     RecordStore records;
-    qint64 listed = 0;
-    const auto connection = QObject::connect(
-        &session, &clsMailIMAP::MailExtractListing, &session,
-        [&](const QString& From, const QString& FromName, const QString& FromAddress,
-            const QString& Subject, const QString& ReceivedDate, const QString& PlainTextBody,
-            const QString& HTMLTextBody, qint32) {
-            const int rows = list.count();
-            addListedMessage(
-                nullptr, [&request] { return request.filter; }, list, records,
-                {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody},
-                listedOrigin(session, FromAddress));
-            if (list.count() > rows)
-                list.setChecked(list.count(), true);
-            report(Stage::Listing, ++listed, wanted.size());
-        });
-    if (!wanted.isEmpty())
-        session.ExtractMessages(request.folder, wanted);
-    QObject::disconnect(connection);
+    Listing listing(session_);
+    listing.folder = [&request] { return request.folder; };
+    listing.listOnNewConnection = false;
+    listing.askRange = [&request](qint32 count) {
+        return std::optional<ListingRange>(
+            {request.first, request.last > 0 ? qMin(request.last, count) : count});
+    };
+    listing.chooseNumbers = numbersNotSaved;
+    listing.messageListed = [&](const MessageRecord& message, const MessageOrigin& origin) {
+        const int rows = list.count();
+        addListedMessage(
+            nullptr, [&request] { return request.filter; }, list, records, message, origin);
+        if (list.count() > rows)
+            list.setChecked(list.count(), true);
+    };
+    listing.progress = [this](qint64 listed, qint64 asked) {
+        report(Stage::Listing, listed, asked);
+    };
+    const ListingResult listed = listing.run();
+    if (listed.outcome == ListingOutcome::NotSignedIn) {
+        result.status = ExportStatus::SignInFailed;
+        return result;
+    }
+    const auto signOut = qScopeGuard([&session] { session.MailIMAPObject->Disconnect(); });
+    if (listed.outcome == ListingOutcome::NotCounted) {
+        result.status = ExportStatus::Incomplete;
+        return result;
+    }
     // Numbers the listing did not reach, when it ended early, are skipped as well.
-    result.skipped = int(wanted.size() - listed);
-    if (session.LastListingEnd != clsMailIMAP::ListingEnd::Finished)
+    result.skipped = int(listed.asked - listed.listed);
+    if (listed.outcome != ListingOutcome::Finished && listed.outcome != ListingOutcome::Empty)
         result.status = ExportStatus::Incomplete;
 
     Guard guard(nullptr, QStringLiteral("in quentaril export "));

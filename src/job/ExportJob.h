@@ -38,8 +38,9 @@ struct ExportResult {
     int skipped = 0; // asked for, neither saved now nor before
 };
 
-// The whole job without a window: signs the session in, lists the folder's messages not saved
-// before, filters them and saves them, remembering in the save folder what it saved. With a
+// The whole job without a window, the command's side of it: runs the folder's listing (Listing)
+// for the messages not saved before, filters them and saves them (saveChecked), remembering in
+// the save folder what it saved. With a
 // record in place it first asks the server for the folder's UIDs and fetches only the messages the
 // record does not name, so a run with nothing new fetches no message at all. Failures are told
 // through the current prompter, as the window's boxes tell them.
