@@ -1,5 +1,7 @@
 #include "ExportRun.h"
 
+#include "UidSearch.h"
+
 #include "app/ExportCommand.h"
 #include "base/SettingsStore.h"
 
@@ -9,7 +11,6 @@
 #include <QProcess>
 #include <QSettings>
 
-#include <libetpan/libetpan.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -93,25 +94,23 @@ double runExport(const BenchLogin& login, const QString& output, ExportMeasure m
     return status == 0 ? seconds : -1;
 }
 
-int uidSearchAll(const BenchLogin& login) {
-    mailimap* imap = mailimap_new(0, nullptr);
-    mailimap_set_timeout(imap, 60);
-    int r = mailimap_ssl_connect(imap, login.host.toUtf8().constData(), uint16_t(login.port));
-    bool ok = r == MAILIMAP_NO_ERROR_AUTHENTICATED || r == MAILIMAP_NO_ERROR_NON_AUTHENTICATED;
-    ok = ok && mailimap_login(imap, login.user.toUtf8().constData(),
-                              login.password.toUtf8().constData()) == MAILIMAP_NO_ERROR;
-    ok = ok && mailimap_examine(imap, "INBOX") == MAILIMAP_NO_ERROR;
-    int found = -1;
-    if (ok) {
-        mailimap_search_key* all = mailimap_search_key_new_all();
-        clist* result = nullptr;
-        if (mailimap_uid_search(imap, nullptr, all, &result) == MAILIMAP_NO_ERROR) {
-            found = clist_count(result);
-            mailimap_search_result_free(result);
-        }
-        mailimap_search_key_free(all);
-        mailimap_logout(imap);
-    }
-    mailimap_free(imap);
-    return found;
+int uidSearchInProcess(const BenchLogin& login) {
+    return uidSearchAll(login.host.toUtf8().constData(), login.port,
+                        login.user.toUtf8().constData(), login.password.toUtf8().constData());
+}
+
+double uidSearchAsProcess(const BenchLogin& login, int count, long& peakKb) {
+    QProcess program;
+    QElapsedTimer clock;
+    clock.start();
+    program.start(QStringLiteral(UID_SEARCH_CEILING),
+                  {login.host, QString::number(login.port), login.user, login.password});
+    const bool ok = program.waitForFinished(-1) && program.exitStatus() == QProcess::NormalExit &&
+                    program.exitCode() == 0 &&
+                    program.readAllStandardOutput().trimmed().toInt() == count;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    peakKb = usage.ru_maxrss;
+    return ok ? seconds : -1;
 }

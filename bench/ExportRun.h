@@ -16,6 +16,9 @@ enum class ExportMeasure {
 double runExport(const BenchLogin& login, const QString& output, ExportMeasure measure,
                  long& peakKb);
 
-// The ceiling of a run with nothing new: sign in, open the Inbox read-only and ask for its UIDs
-// with UID SEARCH ALL, straight through libetpan. Answers the UIDs found, -1 on failure.
-int uidSearchAll(const BenchLogin& login);
+// The ceiling of a run with nothing new (UidSearch.h) in this process: UIDs found, -1 on failure.
+int uidSearchInProcess(const BenchLogin& login);
+// The same as a process of its own (uid_search_ceiling), as a timer starts the command: the
+// seconds from its start to its end, -1 when it failed or found other than count UIDs; peakKb gets
+// the most memory it held.
+double uidSearchAsProcess(const BenchLogin& login, int count, long& peakKb);

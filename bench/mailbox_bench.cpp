@@ -12,8 +12,9 @@
 //                also with "FSync no", which leaves its files to the system's cache.
 //   export       "quentaril export" saving the Inbox to the disk, one file per message, compared
 //                with mbsync on the disk; and its second run, which finds nothing new, compared
-//                with its ceiling, the same sign-in and UID SEARCH ALL: as a process of its own,
-//                and inside the measuring process (without the program's start).
+//                with its ceiling, the same sign-in and UID SEARCH ALL: as a process of its own
+//                against uid_search_ceiling, a process linking libetpan alone, and inside the
+//                measuring process (without the program's start) against the same work there.
 // Prints one Markdown table per round trip with the medians, the ratios and the peak memory.
 // Usage: mailbox_bench [--count N] [--repetitions R] [--rtt 0,50] [--disk FOLDER] [--no-mbsync]
 //                      [--listing-only] [--small] [--large-message MB] [--serve]
@@ -86,9 +87,12 @@ int measureInThisProcess(const QStringList& a) {
     } else if (method == QLatin1String("uids")) {
         QElapsedTimer clock;
         clock.start();
-        m.ok = uidSearchAll(login) == count;
+        m.ok = uidSearchInProcess(login) == count;
         m.seconds = double(clock.nsecsElapsed()) / 1e9;
         m.peakKb = peakKilobytes();
+    } else if (method == QLatin1String("uids-process")) {
+        m.seconds = uidSearchAsProcess(login, count, m.peakKb);
+        m.ok = m.seconds >= 0;
     } else {
         m.window = runWindow(login, method == QLatin1String("job") ? output : QString());
         const WindowRun& w = m.window;
@@ -238,13 +242,17 @@ void printTable(int rtt, const std::map<QString, Series>& s, bool withMbsync) {
     }
     const Series& command = s.at(QStringLiteral("export"));
     const Series& uids = s.at(QStringLiteral("uids"));
+    const Series& uidsProcess = s.at(QStringLiteral("uids as a process"));
     const Series& again = s.at(QStringLiteral("export again"));
     const Series& inside = s.at(QStringLiteral("export again inside"));
     row("quentaril export, output on disk", command, jobRatio(command, peerOnDisk));
     row("sign-in and UID SEARCH ALL (ceiling of a run with nothing new)", uids,
         QStringLiteral("1.0× of its ceiling"));
+    row("the same as a process of its own linking libetpan alone", uidsProcess,
+        QStringLiteral("1.0× of its ceiling"));
     row("quentaril export with nothing new, a process of its own", again,
-        times(again.seconds(), uids.seconds()) + QStringLiteral(" of its ceiling"));
+        times(again.seconds(), uidsProcess.seconds()) +
+            QStringLiteral(" of its ceiling as a process"));
     row("the same without the program's start", inside,
         times(inside.seconds(), uids.seconds()) + QStringLiteral(" of its ceiling"));
     std::printf("\nWhole job in parts (medians): listing %.2f s, Check All %.3f s, "
@@ -354,6 +362,7 @@ int runAll(const QCommandLineParser& options) {
                     QStringLiteral("/dev/shm"));
             measure(QStringLiteral("export"), QStringLiteral("export"), disk);
             measure(QStringLiteral("uids"), QStringLiteral("uids"), QString());
+            measure(QStringLiteral("uids as a process"), QStringLiteral("uids-process"), QString());
             measure(QStringLiteral("export again"), QStringLiteral("export-again"), disk);
             measure(QStringLiteral("export again inside"), QStringLiteral("export-again-inside"),
                     disk);
