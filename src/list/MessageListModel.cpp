@@ -21,7 +21,6 @@ const std::array<QString, MessageListModel::columns>& headers() {
 
 MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {
     publishTimer_.setSingleShot(true);
-    publishTimer_.setInterval(publishInterval);
     connect(&publishTimer_, &QTimer::timeout, this, &MessageListModel::publishPendingRows);
 }
 
@@ -31,9 +30,14 @@ int MessageListModel::appendRow(const QString& fromText) {
     rows_.push_back(std::move(added));
     if (!publishTimer_.isActive()) {
         publishRows();
-        publishTimer_.start();
+        startPublishTimer();
     }
     return count();
+}
+
+void MessageListModel::startPublishTimer() {
+    publishTimer_.start(
+        std::clamp(count() / rowsPerMillisecond, publishInterval, longestPublishInterval));
 }
 
 void MessageListModel::publishRows() {
@@ -48,7 +52,7 @@ void MessageListModel::publishPendingRows() {
     if (published_ == count())
         return;
     publishRows();
-    publishTimer_.start();
+    startPublishTimer();
 }
 
 QString MessageListModel::text(int position, int column) const {

@@ -15,12 +15,16 @@
 // The position API sees a row the moment it is appended. Views are told of new rows at most every
 // publishInterval milliseconds (the first of a burst at once): a listing appends one row per
 // message and yields after each, and a view that relays out and repaints for every single row
-// would make a long listing crawl.
+// would make a long listing crawl. A tree view lays out all its rows again for each batch, so past
+// rowsPerMillisecond * publishInterval rows the batches are spaced by the row count, up to
+// longestPublishInterval, and that work stays a small share of the window's time.
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int columns = 6;
     static constexpr int publishInterval = 100;
+    static constexpr int longestPublishInterval = 500;
+    static constexpr int rowsPerMillisecond = 400;
 
     explicit MessageListModel(QObject* parent = nullptr);
 
@@ -75,6 +79,7 @@ private:
     void storeCheck(int position, bool checked);
     void notifyChanged(int position, int index, int role);
     void publishPendingRows();
+    void startPublishTimer();
     void sendBatchedChanges();
 
     std::vector<Row> rows_;

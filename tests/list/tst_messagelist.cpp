@@ -14,6 +14,7 @@ private slots:
     void positionsCountFromOneAndOutOfRangeFails();
     void userToggleRaisesItemCheckWithPosition();
     void viewsLearnOfNewRowsInBatches();
+    void longListingArrivesWholeAndInOrder();
     void viewShowsHeadersAndWidthsInTwips();
     void zeroWidthLastColumnOpensFromItsDivider();
     void recordStoreRecreatesGrowsAndFailsOutOfRange();
@@ -102,6 +103,37 @@ void MessageListTest::viewsLearnOfNewRowsInBatches() {
     QCOMPARE(model.rowCount(), 0);
     QTest::qWait(2 * MessageListModel::publishInterval);
     QCOMPARE(model.rowCount(), 0);
+}
+
+// A long listing, yielding after each row, past the count where batches are spaced further apart:
+// every batch follows the one before, and each row shows its own texts.
+void MessageListTest::longListingArrivesWholeAndInOrder() {
+    MessageListModel model;
+    QList<std::pair<int, int>> batches;
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex&, int first, int last) {
+                batches.append({first, last});
+            });
+    const int rows = 2 * MessageListModel::rowsPerMillisecond * MessageListModel::publishInterval;
+    for (int i = 0; i < rows; ++i) {
+        const int p = model.appendRow(QString::number(i));
+        model.setText(p, 4, QStringLiteral("subject %1").arg(i));
+        if (i % 500 == 0)
+            QTest::qWait(1);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), rows, 2 * MessageListModel::longestPublishInterval);
+    QVERIFY(batches.size() > 1);
+    int next = 0;
+    for (const auto& [first, last] : batches) {
+        QCOMPARE(first, next);
+        next = last + 1;
+    }
+    QCOMPARE(next, rows);
+    for (int row = 0; row < rows; row += 997) {
+        QCOMPARE(model.data(model.index(row, 0), Qt::DisplayRole).toString(), QString::number(row));
+        QCOMPARE(model.data(model.index(row, 3), Qt::DisplayRole).toString(),
+                 QStringLiteral("subject %1").arg(row));
+    }
 }
 
 void MessageListTest::viewShowsHeadersAndWidthsInTwips() {
