@@ -27,7 +27,7 @@ MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent
 int MessageListModel::appendRow(const QString& fromText) {
     Row added;
     added.texts[0] = fromText;
-    rows_.push_back(std::move(added));
+    rows_.append(std::move(added));
     if (!publishTimer_.isActive()) {
         publishRows();
         startPublishTimer();

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "list/BlockList.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QTimer>
 
 #include <array>
-#include <vector>
 
 // The rows of a message list: six column texts and a check mark per row. Rows are only ever
 // appended, never sorted or reordered, and are addressed by their position counted from 1; the
@@ -82,7 +83,7 @@ private:
     void startPublishTimer();
     void sendBatchedChanges();
 
-    std::vector<Row> rows_;
+    BlockList<Row> rows_;
     int published_ = 0; // rows the views know of
     int checkedCount_ = 0;
     QTimer publishTimer_;

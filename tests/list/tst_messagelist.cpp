@@ -194,6 +194,16 @@ void MessageListTest::recordStoreRecreatesGrowsAndFailsOutOfRange() {
     QCOMPARE(store.size(), 5);
     QCOMPARE(store.at(5).From, QStringLiteral("fifth"));
     QVERIFY_THROWS_EXCEPTION(Failure, store.slot(0));
+    // Far beyond: the records between are empty, the earlier ones kept; a re-created store is
+    // empty throughout.
+    store.slot(3000).From = QStringLiteral("far");
+    QCOMPARE(store.size(), 3000);
+    QVERIFY(store.at(2999).From.isEmpty());
+    QCOMPARE(store.at(5).From, QStringLiteral("fifth"));
+    QCOMPARE(store.at(3000).From, QStringLiteral("far"));
+    store.recreate(3000);
+    QVERIFY(store.at(5).From.isEmpty());
+    QVERIFY(store.at(3000).From.isEmpty());
 }
 
 QTEST_MAIN(MessageListTest)
