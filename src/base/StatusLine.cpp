@@ -8,6 +8,7 @@
 namespace {
 
 constexpr qint64 announceInterval = 500;
+constexpr int refitInterval = 100;
 constexpr int textMargin = 3;
 
 class StatusLineAccessible : public QAccessibleWidget {
@@ -43,6 +44,9 @@ StatusLine::StatusLine(QWidget* parent) : QProgressBar(parent) {
     setFormat(QString());
     pending_.setSingleShot(true);
     connect(&pending_, &QTimer::timeout, this, &StatusLine::announce);
+    refit_.setSingleShot(true);
+    refit_.setInterval(refitInterval);
+    connect(&refit_, &QTimer::timeout, this, &StatusLine::fitText);
 }
 
 void StatusLine::setStatusText(const QString& text, Pace pace) {
@@ -51,16 +55,18 @@ void StatusLine::setStatusText(const QString& text, Pace pace) {
     setFormat(format);
     if (text == text_)
         return;
-    const int heightBefore = heightForWidth(width());
+    if (fittedHeight_ < 0)
+        fittedHeight_ = heightForWidth(width());
     text_ = text;
     update();
-    if (heightForWidth(width()) != heightBefore)
-        updateGeometry();
     if (pace == Pace::AtOnce) {
+        fitText();
         pending_.stop();
         announce();
         return;
     }
+    if (!refit_.isActive())
+        refit_.start();
     const qint64 wait =
         sinceAnnounced_.isValid() ? announceInterval - sinceAnnounced_.elapsed() : 0;
     if (wait <= 0)
@@ -76,6 +82,15 @@ void StatusLine::announce() {
     announced_ = text_;
     QAccessibleEvent changed(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+void StatusLine::fitText() {
+    refit_.stop();
+    const int height = heightForWidth(width());
+    if (height == fittedHeight_)
+        return;
+    fittedHeight_ = height;
+    updateGeometry();
 }
 
 QRect StatusLine::textRect(int width) const {
@@ -102,13 +117,17 @@ QSize StatusLine::sizeHint() const {
     return {hinted, heightForWidth(qMax(width(), hinted))};
 }
 
+void StatusLine::initStyleOption(QStyleOptionProgressBar* option) const {
+    QProgressBar::initStyleOption(option);
+    option->textVisible = false;
+}
+
 // The bar as the style draws it, without its own one-line text, then the text, wrapped when it
 // needs two lines.
 void StatusLine::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionProgressBar bar;
     initStyleOption(&bar);
-    bar.textVisible = false;
     painter.drawControl(QStyle::CE_ProgressBar, bar);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(rect().adjusted(textMargin, 0, -textMargin, 0),

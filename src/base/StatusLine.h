@@ -9,7 +9,9 @@
 // status bar named by that text, and each new text is announced as a name change. Progress texts
 // ("Reading mail 25 of 60"), which may change thousands of times a run, are announced at most
 // twice a second, and the last of them always; any other text is announced at once, and a
-// progress text still waiting is then dropped.
+// progress text still waiting is then dropped. Measuring a text for its height lays it out, which
+// costs more than the rest of a listed message: the bar checks a progress text's height at most
+// ten times a second, the last text always, and any other text at once.
 class StatusLine : public QProgressBar {
     Q_OBJECT
 public:
@@ -29,9 +31,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The bar draws its own text, wrapped: the style is given none to measure or make room for,
+    // which QProgressBar would otherwise have it do at every change of value.
+    void initStyleOption(QStyleOptionProgressBar* option) const override;
 
 private:
     void announce();
+    void fitText();
     QRect textRect(int width) const;
     int oneLineHeight() const;
 
@@ -39,4 +45,6 @@ private:
     QString announced_;
     QElapsedTimer sinceAnnounced_;
     QTimer pending_;
+    QTimer refit_;
+    int fittedHeight_ = -1; // heightForWidth at the last fit, -1 before the first
 };

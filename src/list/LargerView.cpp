@@ -53,8 +53,10 @@ void showListInLargerView(ListOwner& main, QWidget* owner) {
             target.setChecked(target.count(), source.isChecked(i));
         });
     }
-    // The view is already shown: its resize may come later, so it counts its copies now.
+    // The view is already shown: its resize may come later, so it counts its copies now, and
+    // shows them all at once rather than when its list next tells it of new rows.
     guard(118, [&] {
+        copies().publishRows();
         larger().setWindowState(Qt::WindowMaximized);
         ListCounters::update(larger(), false);
     });

@@ -21,19 +21,23 @@ const std::array<QString, MessageListModel::columns>& headers() {
 
 MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {
     publishTimer_.setSingleShot(true);
-    publishTimer_.setInterval(publishInterval);
     connect(&publishTimer_, &QTimer::timeout, this, &MessageListModel::publishPendingRows);
 }
 
 int MessageListModel::appendRow(const QString& fromText) {
     Row added;
     added.texts[0] = fromText;
-    rows_.push_back(std::move(added));
+    rows_.append(std::move(added));
     if (!publishTimer_.isActive()) {
         publishRows();
-        publishTimer_.start();
+        startPublishTimer();
     }
     return count();
+}
+
+void MessageListModel::startPublishTimer() {
+    publishTimer_.start(
+        std::clamp(count() / rowsPerMillisecond, publishInterval, longestPublishInterval));
 }
 
 void MessageListModel::publishRows() {
@@ -48,7 +52,7 @@ void MessageListModel::publishPendingRows() {
     if (published_ == count())
         return;
     publishRows();
-    publishTimer_.start();
+    startPublishTimer();
 }
 
 QString MessageListModel::text(int position, int column) const {

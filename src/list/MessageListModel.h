@@ -1,11 +1,12 @@
 #pragma once
 
+#include "list/BlockList.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QTimer>
 
 #include <array>
-#include <vector>
 
 // The rows of a message list: six column texts and a check mark per row. Rows are only ever
 // appended, never sorted or reordered, and are addressed by their position counted from 1; the
@@ -15,12 +16,16 @@
 // The position API sees a row the moment it is appended. Views are told of new rows at most every
 // publishInterval milliseconds (the first of a burst at once): a listing appends one row per
 // message and yields after each, and a view that relays out and repaints for every single row
-// would make a long listing crawl.
+// would make a long listing crawl. A tree view lays out all its rows again for each batch, so past
+// rowsPerMillisecond * publishInterval rows the batches are spaced by the row count, up to
+// longestPublishInterval, and that work stays a small share of the window's time.
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int columns = 6;
     static constexpr int publishInterval = 100;
+    static constexpr int longestPublishInterval = 500;
+    static constexpr int rowsPerMillisecond = 400;
 
     explicit MessageListModel(QObject* parent = nullptr);
 
@@ -75,9 +80,10 @@ private:
     void storeCheck(int position, bool checked);
     void notifyChanged(int position, int index, int role);
     void publishPendingRows();
+    void startPublishTimer();
     void sendBatchedChanges();
 
-    std::vector<Row> rows_;
+    BlockList<Row> rows_;
     int published_ = 0; // rows the views know of
     int checkedCount_ = 0;
     QTimer publishTimer_;

@@ -4,22 +4,14 @@
 
 #include <algorithm>
 
-namespace {
-// Records reserved ahead of a listing, however many the server announces.
-constexpr int reservedAhead = 4096;
-} // namespace
-
 void RecordStore::recreate(int maxRecord) {
     records_.clear();
-    records_.shrink_to_fit();
     bodies_.clear();
     size_ = std::max(maxRecord, 0);
-    records_.reserve(static_cast<std::size_t>(std::min(size_, reservedAhead)));
 }
 
 StoredRecord& RecordStore::made(int position) {
-    if (static_cast<std::size_t>(position) > records_.size())
-        records_.resize(static_cast<std::size_t>(position));
+    records_.growTo(static_cast<std::size_t>(position));
     return records_[static_cast<std::size_t>(position - 1)];
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "list/BlockList.h"
 #include "list/BodyStore.h"
 #include "list/MessageOrigin.h"
 #include "list/MessageRecord.h"
-
-#include <vector>
 
 // What the store keeps in memory for one listed message: the five header texts, where its two
 // bodies lie in the body store, and where it came from.
@@ -21,9 +20,8 @@ struct StoredRecord {
 
 // The texts of the listed messages, one record per list position counted from 1. A retrieval
 // re-creates the store for the positions it is about to list. The positions are promised, not
-// allocated: the server's message count may be anything, so records are made as they are filled
-// and only a bounded number is reserved ahead. The bodies live on disk (BodyStore) and are read
-// back on demand.
+// allocated: the server's message count may be anything, so records are made as they are filled,
+// a block at a time. The bodies live on disk (BodyStore) and are read back on demand.
 class RecordStore {
 public:
     // Empties the store, deleting its bodies, and gives it positions 1 to maxRecord (none when
@@ -55,7 +53,7 @@ private:
     StoredRecord& made(int position);
     void reportStoreFailure();
 
-    std::vector<StoredRecord> records_;
+    BlockList<StoredRecord> records_;
     int size_ = 0;
     BodyStore bodies_;
 };

@@ -14,6 +14,7 @@ private slots:
     void positionsCountFromOneAndOutOfRangeFails();
     void userToggleRaisesItemCheckWithPosition();
     void viewsLearnOfNewRowsInBatches();
+    void longListingArrivesWholeAndInOrder();
     void viewShowsHeadersAndWidthsInTwips();
     void zeroWidthLastColumnOpensFromItsDivider();
     void recordStoreRecreatesGrowsAndFailsOutOfRange();
@@ -104,6 +105,37 @@ void MessageListTest::viewsLearnOfNewRowsInBatches() {
     QCOMPARE(model.rowCount(), 0);
 }
 
+// A long listing, yielding after each row, past the count where batches are spaced further apart:
+// every batch follows the one before, and each row shows its own texts.
+void MessageListTest::longListingArrivesWholeAndInOrder() {
+    MessageListModel model;
+    QList<std::pair<int, int>> batches;
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex&, int first, int last) {
+                batches.append({first, last});
+            });
+    const int rows = 2 * MessageListModel::rowsPerMillisecond * MessageListModel::publishInterval;
+    for (int i = 0; i < rows; ++i) {
+        const int p = model.appendRow(QString::number(i));
+        model.setText(p, 4, QStringLiteral("subject %1").arg(i));
+        if (i % 500 == 0)
+            QTest::qWait(1);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), rows, 2 * MessageListModel::longestPublishInterval);
+    QVERIFY(batches.size() > 1);
+    int next = 0;
+    for (const auto& [first, last] : batches) {
+        QCOMPARE(first, next);
+        next = last + 1;
+    }
+    QCOMPARE(next, rows);
+    for (int row = 0; row < rows; row += 997) {
+        QCOMPARE(model.data(model.index(row, 0), Qt::DisplayRole).toString(), QString::number(row));
+        QCOMPARE(model.data(model.index(row, 3), Qt::DisplayRole).toString(),
+                 QStringLiteral("subject %1").arg(row));
+    }
+}
+
 void MessageListTest::viewShowsHeadersAndWidthsInTwips() {
     MessageListView view;
     view.setColumnWidthsInTwips({1300, 1300, 1600, 1600, 1600, 0});
@@ -162,6 +194,16 @@ void MessageListTest::recordStoreRecreatesGrowsAndFailsOutOfRange() {
     QCOMPARE(store.size(), 5);
     QCOMPARE(store.at(5).From, QStringLiteral("fifth"));
     QVERIFY_THROWS_EXCEPTION(Failure, store.slot(0));
+    // Far beyond: the records between are empty, the earlier ones kept; a re-created store is
+    // empty throughout.
+    store.slot(3000).From = QStringLiteral("far");
+    QCOMPARE(store.size(), 3000);
+    QVERIFY(store.at(2999).From.isEmpty());
+    QCOMPARE(store.at(5).From, QStringLiteral("fifth"));
+    QCOMPARE(store.at(3000).From, QStringLiteral("far"));
+    store.recreate(3000);
+    QVERIFY(store.at(5).From.isEmpty());
+    QVERIFY(store.at(3000).From.isEmpty());
 }
 
 QTEST_MAIN(MessageListTest)
