@@ -92,7 +92,10 @@ void getAll(RetrievalOwner& owner, Guard& guard) {
             RetrievalEnd::noListing(guard, owner, *session, result.count, 136);
         else
             guard(134, [&] { skipped = RetrievalEnd::noteListingEnd(result); });
-        guard(138, [&] { owner.UpdateCounters(false); });
+        guard(138, [&] {
+            owner.messageList()->list().publishRows();
+            owner.UpdateCounters(false);
+        });
     }
     running.reset();
     RetrievalEnd::endRun(guard, owner, 140, skipped);
@@ -161,6 +164,7 @@ void getSome(RetrievalOwner& owner, Guard& guard) {
     if (RetrievalEnd::nothingListed(result))
         RetrievalEnd::noListing(guard, owner, *session, count, 122);
     guard(138, [&] {
+        owner.messageList()->list().publishRows();
         owner.UpdateCounters(false);
         owner.checkSearchActive() = false;
     });
