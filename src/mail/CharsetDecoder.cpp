@@ -294,3 +294,21 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
         return decodeUndeclared(bytes);
     return readable(QString::fromUtf8(utf8));
 }
+
+bool decodesToItself(QByteArrayView bytes, QByteArrayView charset) {
+    QByteArray iconvName;
+    const Reading reading = readingOf(charset, iconvName);
+    if ((!reading.utf8 && reading.iconvName) || bytes.startsWith("\xef\xbb\xbf") || !isUtf8(bytes))
+        return false;
+    // The controls readable() replaces: C0 and DEL in one byte, C1 as 0xc2 0x80 to 0xc2 0x9f.
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = begin + bytes.size();
+    return std::none_of(begin, end,
+                        [](unsigned char c) {
+                            return c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f';
+                        }) &&
+           !bytes.contains('\x7f') &&
+           std::adjacent_find(begin, end, [](unsigned char a, unsigned char b) {
+               return a == 0xc2 && b <= 0x9f;
+           }) == end;
+}

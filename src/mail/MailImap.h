@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -20,6 +21,9 @@ struct EmailObject {
     QString ReadingNote;   // what had to stand in for what the message lacks ("" when nothing)
     QString MessageId;     // the Message-ID header without its angle brackets ("" when absent)
     quint32 Uid = 0;       // the server's unique identifier in its folder (0 when not sent)
+    // A large plain-text body is given here instead of PlainTextBody, in UTF-8 with CR LF line
+    // ends: its text is never held in UTF-16 as well.
+    QByteArray PlainTextUtf8;
 };
 
 // A message of the selected folder: its sequence number and its unique identifier.

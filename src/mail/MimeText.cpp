@@ -3,14 +3,12 @@
 namespace {
 
 // True when every line break of text is already a CR LF pair.
-bool breaksAreCrLf(QStringView text) {
-    const char16_t* begin = text.utf16();
-    const char16_t* end = begin + text.size();
-    for (const char16_t* c = begin; c != end; ++c) {
-        if (*c == u'\n')
+template <class Char> bool crLfOnly(const Char* begin, const Char* end) {
+    for (const Char* c = begin; c != end; ++c) {
+        if (*c == '\n')
             return false; // not after a CR, or that CR would have taken it
-        if (*c == u'\r') {
-            if (c + 1 == end || c[1] != u'\n')
+        if (*c == '\r') {
+            if (c + 1 == end || c[1] != '\n')
                 return false;
             ++c;
         }
@@ -20,13 +18,17 @@ bool breaksAreCrLf(QStringView text) {
 
 } // namespace
 
+bool breaksAreCrLf(QByteArrayView text) {
+    return crLfOnly(text.data(), text.data() + text.size());
+}
+
 QString withCrLf(const QString& text) {
-    if (breaksAreCrLf(text))
+    const QStringView view(text);
+    if (crLfOnly(view.utf16(), view.utf16() + view.size()))
         return text;
     // Copies the runs between line breaks whole: a body is mostly such runs.
     QString result;
     result.reserve(text.size() + text.size() / 32);
-    const QStringView view(text);
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < view.size(); ++i) {
         const QChar c = view[i];
