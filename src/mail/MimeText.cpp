@@ -3,12 +3,14 @@
 namespace {
 
 // True when every line break of text is already a CR LF pair.
-template <class Char> bool crLfOnly(const Char* begin, const Char* end) {
-    for (const Char* c = begin; c != end; ++c) {
-        if (*c == '\n')
+bool crLfOnly(QStringView text) {
+    const char16_t* begin = text.utf16();
+    const char16_t* end = begin + text.size();
+    for (const char16_t* c = begin; c != end; ++c) {
+        if (*c == u'\n')
             return false; // not after a CR, or that CR would have taken it
-        if (*c == '\r') {
-            if (c + 1 == end || c[1] != '\n')
+        if (*c == u'\r') {
+            if (c + 1 == end || c[1] != u'\n')
                 return false;
             ++c;
         }
@@ -19,16 +21,25 @@ template <class Char> bool crLfOnly(const Char* begin, const Char* end) {
 } // namespace
 
 bool breaksAreCrLf(QByteArrayView text) {
-    return crLfOnly(text.data(), text.data() + text.size());
+    // Each LF after a CR, and each CR before an LF.
+    for (qsizetype at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r')
+            return false;
+    }
+    for (qsizetype at = text.indexOf('\r'); at >= 0; at = text.indexOf('\r', at + 1)) {
+        if (at + 1 == text.size() || text[at + 1] != '\n')
+            return false;
+    }
+    return true;
 }
 
 QString withCrLf(const QString& text) {
-    const QStringView view(text);
-    if (crLfOnly(view.utf16(), view.utf16() + view.size()))
+    if (crLfOnly(text))
         return text;
     // Copies the runs between line breaks whole: a body is mostly such runs.
     QString result;
     result.reserve(text.size() + text.size() / 32);
+    const QStringView view(text);
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < view.size(); ++i) {
         const QChar c = view[i];

@@ -216,6 +216,11 @@ void TestMimeParser::largePlainBodyIsTheSameTextInUtf8_data() {
                                   << QString::fromUtf8("a\xef\xbf\xbdz\r\n");
     QTest::newRow("DEL") << QByteArray() << QByteArray() << QByteArray("a\x7fz\r\n")
                          << QString::fromUtf8("a\xef\xbf\xbdz\r\n");
+    QTest::newRow("an escape within printable text")
+        << QByteArray() << QByteArray() << QByteArray("some text \x1b[0m more\r\n")
+        << QString::fromUtf8("some text \xef\xbf\xbd[0m more\r\n");
+    QTest::newRow("NUL") << QByteArray() << QByteArray() << QByteArray("a line\0 of text\r\n", 17)
+                         << QString::fromUtf8("a line\xef\xbf\xbd of text\r\n");
     QTest::newRow("leading byte-order mark")
         << utf8 << QByteArray("\xef\xbb\xbf") << QByteArray("text\r\n")
         << QStringLiteral("text\r\n");
