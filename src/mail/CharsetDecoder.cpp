@@ -304,14 +304,14 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     return readable(QString::fromUtf8(utf8));
 }
 
-bool decodesToItself(QByteArrayView bytes, QByteArrayView charset) {
+bool decodesToItself(QByteArrayView bytes, QByteArrayView charset, bool inCrLfLines) {
     QByteArray iconvName;
     const Reading reading = readingOf(charset, iconvName);
     if ((!reading.utf8 && reading.iconvName) || bytes.startsWith("\xef\xbb\xbf"))
         return false;
     // One pass, eight bytes at a time through printable ASCII, for valid UTF-8 without the
     // controls readable() replaces: C0 but tab, line breaks and form feed, DEL, and C1 (0xc2 0x80
-    // to 0xc2 0x9f).
+    // to 0xc2 0x9f); and for the line breaks.
     const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size;) {
         if (i + 8 <= size) {
@@ -325,8 +325,13 @@ bool decodesToItself(QByteArrayView bytes, QByteArrayView charset) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x20 && c < 0x7f) {
             ++i;
-        } else if (c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+        } else if (c == '\t' || c == '\f') {
             ++i;
+        } else if (c == '\r' || c == '\n') {
+            const bool crLf = c == '\r' && i + 1 < size && bytes[i + 1] == '\n';
+            if (inCrLfLines && !crLf)
+                return false;
+            i += crLf ? 2 : 1;
         } else if (const int length = c < 0x80 ? 0 : utf8SequenceAt(bytes, i);
                    length > 0 && !(c == 0xc2 && static_cast<unsigned char>(bytes[i + 1]) <= 0x9f)) {
             i += length;

@@ -25,4 +25,5 @@ QString decodeUndeclared(QByteArrayView bytes);
 
 // True when decodeCharset gives exactly the characters these bytes are in UTF-8: valid UTF-8 read
 // as UTF-8 (so declared, or not declared), with no byte-order mark and no control it replaces.
-bool decodesToItself(QByteArrayView bytes, QByteArrayView charset);
+// With inCrLfLines, every line break must also be a CR LF pair already. Most bodies are such text.
+bool decodesToItself(QByteArrayView bytes, QByteArrayView charset, bool inCrLfLines);

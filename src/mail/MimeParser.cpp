@@ -146,6 +146,8 @@ std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html, const GByteArray*
 QString bodyText(std::optional<BodyBytes>& body) {
     if (!body)
         return {};
+    if (decodesToItself(body->bytes.view(), body->charset, true))
+        return QString::fromUtf8(body->bytes.view());
     const QString text = decodeCharset(body->bytes.view(), body->charset);
     body.reset();
     return withCrLf(text);
@@ -155,7 +157,7 @@ QString bodyText(std::optional<BodyBytes>& body) {
 // and lie in message, message becomes the text: its memory is kept, without a copy.
 QByteArray largeBodyText(const BodyBytes& body, QByteArray& message) {
     const QByteArrayView bytes = body.bytes.view();
-    if (!decodesToItself(bytes, body.charset) || !breaksAreCrLf(bytes))
+    if (!decodesToItself(bytes, body.charset, true))
         return withCrLf(decodeCharset(bytes, body.charset)).toUtf8();
     const auto start = quintptr(bytes.data());
     const auto messageStart = quintptr(message.constData());

@@ -3,7 +3,7 @@
 namespace {
 
 // True when every line break of text is already a CR LF pair.
-bool crLfOnly(QStringView text) {
+bool breaksAreCrLf(QStringView text) {
     const char16_t* begin = text.utf16();
     const char16_t* end = begin + text.size();
     for (const char16_t* c = begin; c != end; ++c) {
@@ -20,21 +20,8 @@ bool crLfOnly(QStringView text) {
 
 } // namespace
 
-bool breaksAreCrLf(QByteArrayView text) {
-    // Each LF after a CR, and each CR before an LF.
-    for (qsizetype at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
-        if (at == 0 || text[at - 1] != '\r')
-            return false;
-    }
-    for (qsizetype at = text.indexOf('\r'); at >= 0; at = text.indexOf('\r', at + 1)) {
-        if (at + 1 == text.size() || text[at + 1] != '\n')
-            return false;
-    }
-    return true;
-}
-
 QString withCrLf(const QString& text) {
-    if (crLfOnly(text))
+    if (breaksAreCrLf(text))
         return text;
     // Copies the runs between line breaks whole: a body is mostly such runs.
     QString result;
