@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QStyleOptionProgressBar>
 #include <QStylePainter>
 
@@ -53,6 +54,7 @@ void StatusLine::setStatusText(const QString& text, Pace pace) {
         return;
     const int heightBefore = heightForWidth(width());
     text_ = text;
+    measuredWidth_ = -1;
     update();
     if (heightForWidth(width()) != heightBefore)
         updateGeometry();
@@ -87,9 +89,19 @@ int StatusLine::oneLineHeight() const {
 }
 
 int StatusLine::heightForWidth(int width) const {
+    if (width == measuredWidth_)
+        return measuredHeight_;
     const QRect needed =
         fontMetrics().boundingRect(textRect(width), Qt::AlignCenter | Qt::TextWordWrap, text_);
-    return qMax(oneLineHeight(), needed.height() + 2 * textMargin);
+    measuredWidth_ = width;
+    measuredHeight_ = qMax(oneLineHeight(), needed.height() + 2 * textMargin);
+    return measuredHeight_;
+}
+
+void StatusLine::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        measuredWidth_ = -1;
+    QProgressBar::changeEvent(event);
 }
 
 // QProgressBar's own hints call each other; these are made from its size hint alone.

@@ -29,6 +29,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void announce();
@@ -36,6 +37,10 @@ private:
     int oneLineHeight() const;
 
     QString text_;
+    // The height heightForWidth found for text_ at a width, kept until the text, the font or the
+    // style changes: a progress text that changes with every message is laid out once, not twice.
+    mutable int measuredWidth_ = -1;
+    mutable int measuredHeight_ = 0;
     QString announced_;
     QElapsedTimer sinceAnnounced_;
     QTimer pending_;
