@@ -52,12 +52,12 @@ void StatusLine::setStatusText(const QString& text, Pace pace) {
     setFormat(format);
     if (text == text_)
         return;
-    const int heightBefore = heightForWidth(width());
+    if (!heightStale_)
+        heightShown_ = heightForWidth(width()); // measured already
     text_ = text;
     measuredWidth_ = -1;
+    heightStale_ = true;
     update();
-    if (heightForWidth(width()) != heightBefore)
-        updateGeometry();
     if (pace == Pace::AtOnce) {
         pending_.stop();
         announce();
@@ -73,6 +73,11 @@ void StatusLine::setStatusText(const QString& text, Pace pace) {
 
 void StatusLine::announce() {
     sinceAnnounced_.start();
+    if (heightStale_) {
+        heightStale_ = false;
+        if (heightForWidth(width()) != heightShown_)
+            updateGeometry();
+    }
     if (text_ == announced_)
         return;
     announced_ = text_;

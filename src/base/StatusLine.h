@@ -9,7 +9,8 @@
 // status bar named by that text, and each new text is announced as a name change. Progress texts
 // ("Reading mail 25 of 60"), which may change thousands of times a run, are announced at most
 // twice a second, and the last of them always; any other text is announced at once, and a
-// progress text still waiting is then dropped.
+// progress text still waiting is then dropped. The bar takes the height a text needs when the text
+// is announced: a progress text is laid out at most twice a second, not once for each change.
 class StatusLine : public QProgressBar {
     Q_OBJECT
 public:
@@ -38,9 +39,11 @@ private:
 
     QString text_;
     // The height heightForWidth found for text_ at a width, kept until the text, the font or the
-    // style changes: a progress text that changes with every message is laid out once, not twice.
+    // style changes.
     mutable int measuredWidth_ = -1;
     mutable int measuredHeight_ = 0;
+    int heightShown_ = 0;      // the height of the last text announced
+    bool heightStale_ = false; // a text not yet announced may need another height
     QString announced_;
     QElapsedTimer sinceAnnounced_;
     QTimer pending_;
