@@ -430,7 +430,7 @@ QUrl Form1::makerAddress() {
 void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
     // Events reach the window only while the session is the window's current one.
     clsMailIMAP* raw = session.get();
-    raw->SetLargeBodiesInUtf8(true); // the body store keeps them in UTF-8
+    raw->SetPlainBodiesInUtf8(true); // the body store keeps them in UTF-8
     connect(raw, &clsMailIMAP::MailExtractListing, this,
             [this, raw](const QString& From, const QString& FromName, const QString& FromAddress,
                         const QString& Subject, const QString& ReceivedDate,

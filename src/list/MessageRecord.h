@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// The seven texts of one listed message as the listing hands them over. A large plain body may
-// come in UTF-8 instead, PlainTextBody then empty.
+// The seven texts of one listed message as the listing hands them over. The plain body may come
+// in UTF-8 instead, PlainTextBody then empty.
 struct MessageRecord {
     QString From;
     QString FromName;

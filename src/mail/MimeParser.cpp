@@ -153,9 +153,9 @@ QString bodyText(std::optional<BodyBytes>& body) {
     return withCrLf(text);
 }
 
-// The text of a large plain body in UTF-8, in CR LF lines. When its bytes already are that text
-// and lie in message, message becomes the text: its memory is kept, without a copy.
-QByteArray largeBodyText(const BodyBytes& body, QByteArray& message) {
+// The text of a body in UTF-8, in CR LF lines. When its bytes already are that text and lie in
+// message, message becomes the text: its memory is kept, without a copy.
+QByteArray bodyTextUtf8(const BodyBytes& body, QByteArray& message) {
     const QByteArrayView bytes = body.bytes.view();
     if (!decodesToItself(bytes, body.charset, true))
         return withCrLf(decodeCharset(bytes, body.charset)).toUtf8();
@@ -294,7 +294,7 @@ QString unsplitMultipartText(GMimeMessage* message) {
 
 } // namespace
 
-EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
+EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8) {
     initialiseGMime();
     EmailObject email;
     email.Date = internalDate;
@@ -331,8 +331,8 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
     stream.reset();
 
     email.HTMLTextBody = bodyText(html);
-    if (plain && plain->bytes.view().size() >= largeBody)
-        email.PlainTextUtf8 = largeBodyText(*plain, message);
+    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
+        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
     else if (bodies.plain)
         email.PlainTextBody = bodyText(plain);
     else if (bodies.html)

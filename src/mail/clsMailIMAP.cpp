@@ -339,6 +339,7 @@ void clsMailIMAP::ExtractMessages(const QString& FolderName, const QList<qint32>
 
 bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint32 first,
                             qint32 last, qint32& listed) {
+    component.setPlainBodiesInUtf8(plainBodiesInUtf8);
     const FetchWindow window(component, first, last);
     const ErrorLog::KeptOpen log;
     const quint32 uidValidity = component.UidValidity();
@@ -391,7 +392,7 @@ bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint
         const QString receivedDate = Conversions::dateTimeText(email->Date.toLocalTime());
         listedIdentity = {FolderName, uidValidity, email->Uid, email->MessageId, email->Date};
         const auto dropBody = qScopeGuard([this] { listedPlainTextUtf8.clear(); });
-        if (largeBodiesInUtf8)
+        if (plainBodiesInUtf8)
             listedPlainTextUtf8 = std::exchange(email->PlainTextUtf8, QByteArray());
         else if (!email->PlainTextUtf8.isEmpty())
             email->PlainTextBody = QString::fromUtf8(std::exchange(email->PlainTextUtf8, {}));

@@ -72,10 +72,11 @@ public:
         QDateTime date;
     };
     const Identity& ListedIdentity() const { return listedIdentity; }
-    // A listener that keeps bodies in UTF-8 takes a large plain body as it comes, in UTF-8 from
-    // ListedPlainTextUtf8 while MailExtractListing is raised, its PlainTextBody then empty: the
-    // body is never held in UTF-16. Otherwise every body comes as PlainTextBody.
-    void SetLargeBodiesInUtf8(bool inUtf8) { largeBodiesInUtf8 = inUtf8; }
+    // A listener that keeps bodies in UTF-8 takes each plain body as it comes, in UTF-8 from
+    // ListedPlainTextUtf8 while MailExtractListing is raised, its PlainTextBody then empty: a
+    // body is neither held in UTF-16 nor converted there and back. Otherwise every body comes as
+    // PlainTextBody.
+    void SetPlainBodiesInUtf8(bool inUtf8) { plainBodiesInUtf8 = inUtf8; }
     const QByteArray& ListedPlainTextUtf8() const { return listedPlainTextUtf8; }
     // The UIDVALIDITY of the folder selected last; 0 when the server announced none.
     quint32 FolderUidValidity() const;
@@ -134,7 +135,7 @@ private:
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
     std::optional<XOAuth2Result> lastSignIn;
     Identity listedIdentity;
-    bool largeBodiesInUtf8 = false;
+    bool plainBodiesInUtf8 = false;
     QByteArray listedPlainTextUtf8;
     QDeadlineTimer connectDeadline_{QDeadlineTimer::Forever}; // while Connect runs
     bool timedOut_ = false;
