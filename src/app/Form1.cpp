@@ -430,6 +430,7 @@ QUrl Form1::makerAddress() {
 void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
     // Events reach the window only while the session is the window's current one.
     clsMailIMAP* raw = session.get();
+    raw->SetPlainBodiesInUtf8(true); // the body store keeps them in UTF-8
     connect(raw, &clsMailIMAP::MailExtractListing, this,
             [this, raw](const QString& From, const QString& FromName, const QString& FromAddress,
                         const QString& Subject, const QString& ReceivedDate,
@@ -437,9 +438,11 @@ void Form1::bindSession(const std::shared_ptr<clsMailIMAP>& session) {
                 if (oMail.get() != raw)
                     return;
                 listedOrigin_ = job::listedOrigin(*raw, FromAddress);
+                listedPlainTextUtf8_ = raw->ListedPlainTextUtf8();
                 oMail_MailExtractListing(From, FromName, FromAddress, Subject, ReceivedDate,
                                          PlainTextBody, HTMLTextBody, uID);
                 listedOrigin_ = {};
+                listedPlainTextUtf8_.clear();
             });
     connect(raw, &clsMailIMAP::ScrapProgress, this, [this, raw](qint32 percent) {
         if (oMail.get() == raw)

@@ -262,4 +262,5 @@ private:
     QString keyringNotice_;
     // Where the message of the listing event being handled came from.
     MessageOrigin listedOrigin_;
+    QByteArray listedPlainTextUtf8_; // its plain body, when it comes in UTF-8
 };

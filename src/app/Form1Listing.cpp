@@ -8,10 +8,10 @@ void Form1::oMail_MailExtractListing(const QString& From, const QString& FromNam
                                      const QString& FromAddress, const QString& Subject,
                                      const QString& ReceivedDate, const QString& PlainTextBody,
                                      const QString& HTMLTextBody, qint32) {
-    addListedMessage(
-        this, *txtSearch, ListView1->list(), messageRecords(),
-        {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody},
-        listedOrigin_);
+    addListedMessage(this, *txtSearch, ListView1->list(), messageRecords(),
+                     {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody,
+                      HTMLTextBody, listedPlainTextUtf8_},
+                     listedOrigin_);
 }
 
 void Form1::ListView1_ItemCheck(int) {

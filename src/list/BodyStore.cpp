@@ -55,9 +55,7 @@ void BodyStore::open() {
     writer_ = std::make_unique<BodyWriter>(descriptor_);
 }
 
-BodyStore::Span BodyStore::append(const QString& text) {
-    if (text.isEmpty())
-        return {end_, 0};
+bool BodyStore::diskUsable() {
     if (!diskFailed_) {
         try {
             if (descriptor_ < 0)
@@ -69,16 +67,39 @@ BodyStore::Span BodyStore::append(const QString& text) {
                        QStringLiteral(" They are kept in memory until the list is cleared.");
         }
     }
-    if (diskFailed_) {
-        inMemory_.push_back(text);
-        return {-qint64(inMemory_.size()), text.size()};
-    }
+    return !diskFailed_;
+}
+
+BodyStore::Span BodyStore::keptInMemory(const QString& text) {
+    inMemory_.push_back(text);
+    return {-qint64(inMemory_.size()), text.size()};
+}
+
+BodyStore::Span BodyStore::append(const QString& text) {
+    if (text.isEmpty())
+        return {end_, 0};
+    if (!diskUsable())
+        return keptInMemory(text);
     // A large body is not scanned here: it takes the room of its largest size.
     const bool large = text.size() >= handOverSize;
     const qint64 size = large ? -1 : BodyWriter::utf8Size(text);
     const Span span{end_, large ? -BodyWriter::largestUtf8Size(text) : size};
-    batch_.push_back({text, span.offset, size});
+    batch_.push_back({text, span.offset, size, {}});
     end_ += large ? -span.size : size;
+    batchSize_ += text.size();
+    if (batchSize_ >= handOverSize)
+        handOver();
+    return span;
+}
+
+BodyStore::Span BodyStore::appendUtf8(const QByteArray& text) {
+    if (text.isEmpty())
+        return {end_, 0};
+    if (!diskUsable())
+        return keptInMemory(QString::fromUtf8(text));
+    const Span span{end_, text.size()};
+    batch_.push_back({QString(), span.offset, span.size, text});
+    end_ += span.size;
     batchSize_ += text.size();
     if (batchSize_ >= handOverSize)
         handOver();

@@ -40,6 +40,8 @@ public:
     // Puts text at the end of the file, opening the file on the first non-empty body; keeps it
     // in memory from the first time the file cannot be created or written.
     Span append(const QString& text);
+    // The same for a text in UTF-8, which is written as it is.
+    Span appendUtf8(const QByteArray& text);
     // Why the bodies went to memory, naming the folder and the system's reason, the first time
     // it is asked after that happened; nothing otherwise.
     std::optional<QString> takeFailure();
@@ -54,6 +56,8 @@ private:
     static constexpr qsizetype handOverSize = 256 * 1024;
 
     void open();
+    bool diskUsable(); // opens the file on first use; false once the bodies go to memory
+    Span keptInMemory(const QString& text);
     void handOver() const;
 
     int descriptor_ = -1;

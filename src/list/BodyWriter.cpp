@@ -97,7 +97,8 @@ std::optional<int> BodyWriter::takeFailure() {
 }
 
 void BodyWriter::keep(const Body& body) {
-    kept_.insert_or_assign(body.offset, body.text);
+    kept_.insert_or_assign(body.offset,
+                           body.utf8.isEmpty() ? body.text : QString::fromUtf8(body.utf8));
 }
 
 void BodyWriter::run() {
@@ -145,6 +146,8 @@ bool BodyWriter::write(const Body& body) {
         writtenEnd_ = body.offset;
     }
     inPending_.push_back(body);
+    if (!body.utf8.isEmpty())
+        return writeUtf8(body.utf8);
     const QStringView text(body.text);
     qsizetype at = 0;
     while (at < text.size() && !stopping_) {
@@ -164,6 +167,17 @@ bool BodyWriter::write(const Body& body) {
         inPending_.back().size = size;
         std::lock_guard lock(mutex_);
         measured_.emplace(body.offset, size);
+    }
+    return true;
+}
+
+bool BodyWriter::writeUtf8(QByteArrayView bytes) {
+    for (qsizetype at = 0; at < bytes.size() && !stopping_;) {
+        if (pending_.size() >= writeOutSize && !writeOut())
+            return false;
+        const qsizetype n = std::min(writeOutSize - pending_.size(), bytes.size() - at);
+        pending_.append(bytes.sliced(at, n));
+        at += n;
     }
     return true;
 }

@@ -16,15 +16,16 @@
 // bodies over in batches. A body's place follows from its size in UTF-8 (utf8Size); a large body
 // is not measured but given room for its largest size (three bytes a character), and its size is
 // known once it is written. A body is converted a slice at a time, so a very large one needs
-// little memory besides its text, and the bytes are written out a megabyte at a time. When a write
-// fails, every body not wholly in the file, and every one handed over later, is kept in memory
-// instead, and the failure is told once.
+// little memory besides its text, and the bytes are written out a megabyte at a time. A body given
+// in UTF-8 is written as it is. When a write fails, every body not wholly in the file, and every
+// one handed over later, is kept in memory instead, and the failure is told once.
 class BodyWriter {
 public:
     struct Body {
         QString text;
         qint64 offset = 0; // where its UTF-8 starts; each body follows the one before it
         qint64 size = 0;   // utf8Size(text), or -1: to be measured while it is written
+        QByteArray utf8;   // a body given in UTF-8 instead of text, written as it is
     };
 
     // Writes into descriptor (not owned), from offset 0 on.
@@ -53,9 +54,10 @@ public:
 
 private:
     void run();
-    bool write(const Body& body); // in the writer's thread; false when a write failed
-    bool writeOut();              // in the writer's thread; false when a write failed
-    void keep(const Body& body);  // with mutex_ held
+    bool write(const Body& body);         // in the writer's thread; false when a write failed
+    bool writeUtf8(QByteArrayView bytes); // in the writer's thread; false when a write failed
+    bool writeOut();                      // in the writer's thread; false when a write failed
+    void keep(const Body& body);          // with mutex_ held
 
     const int descriptor_;
     QStringEncoder encoder_;

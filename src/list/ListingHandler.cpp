@@ -49,7 +49,12 @@ void fillRow(Guard& guard, const Numbering& lines, MessageListModel& list, Recor
         });
         line += 2;
     }
-    guard(line, [&] { records.setPlainTextBody(list.count(), message.PlainTextBody); });
+    guard(line, [&] {
+        if (message.PlainTextUtf8.isEmpty())
+            records.setPlainTextBody(list.count(), message.PlainTextBody);
+        else
+            records.setPlainTextUtf8(list.count(), message.PlainTextUtf8);
+    });
     guard(line + 2, [&] { records.setHTMLTextBody(list.count(), message.HTMLTextBody); });
 
     const QString* const columns[] = {&message.FromName, &message.FromAddress, &message.Subject,
@@ -72,7 +77,8 @@ bool passesFilter(const QString& filter, const MessageRecord& message) {
     return message.From.contains(filter) || message.FromName.contains(filter) ||
            message.FromAddress.contains(filter) ||
            locale.toLower(message.Subject).contains(locale.toLower(filter)) ||
-           message.ReceivedDate.contains(filter) || message.PlainTextBody.contains(filter);
+           message.ReceivedDate.contains(filter) || message.PlainTextBody.contains(filter) ||
+           (!message.PlainTextUtf8.isEmpty() && message.PlainTextUtf8.contains(filter.toUtf8()));
 }
 
 void addListedMessage(QWidget* window, const QLineEdit& filterBox, MessageListModel& list,

@@ -43,6 +43,12 @@ void RecordStore::setPlainTextBody(int position, const QString& text) {
     reportStoreFailure();
 }
 
+void RecordStore::setPlainTextUtf8(int position, const QByteArray& text) {
+    StoredRecord& record = slot(position);
+    record.PlainTextBody = bodies_.appendUtf8(text);
+    reportStoreFailure();
+}
+
 void RecordStore::setHTMLTextBody(int position, const QString& text) {
     StoredRecord& record = slot(position);
     record.HTMLTextBody = bodies_.append(text);

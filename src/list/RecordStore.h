@@ -41,6 +41,8 @@ public:
     // per listing, when the body store cannot be written and bodies go to memory instead.
     void setPlainTextBody(int position, const QString& text);
     void setHTMLTextBody(int position, const QString& text);
+    // The same for a plain body in UTF-8.
+    void setPlainTextUtf8(int position, const QByteArray& text);
     // Read a body back; Subscript out of range outside 1..size().
     QString plainTextBody(int position) const;
     QString htmlTextBody(int position) const;

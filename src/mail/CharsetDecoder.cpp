@@ -163,6 +163,15 @@ bool convertToUtf8(QByteArrayView bytes, const Reading& reading, QByteArray& out
     return true;
 }
 
+// True when each of the eight bytes of word is printable ASCII (0x20 to 0x7e).
+bool printableAscii(quint64 word) {
+    constexpr quint64 ones = 0x0101010101010101;
+    constexpr quint64 high = 0x8080808080808080;
+    const quint64 belowSpace = (word - 0x20 * ones) & ~word & high;
+    const quint64 aboveTilde = ((word + ones) | word) & high;
+    return (belowSpace | aboveTilde) == 0;
+}
+
 // The length of the whole multi-byte UTF-8 sequence that starts at bytes[i]; 0 when none does.
 int utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
@@ -293,4 +302,42 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     if (!known)
         return decodeUndeclared(bytes);
     return readable(QString::fromUtf8(utf8));
+}
+
+bool decodesToItself(QByteArrayView bytes, QByteArrayView charset, bool inCrLfLines) {
+    QByteArray iconvName;
+    const Reading reading = readingOf(charset, iconvName);
+    if ((!reading.utf8 && reading.iconvName) || bytes.startsWith("\xef\xbb\xbf"))
+        return false;
+    // One pass, eight bytes at a time through printable ASCII, for valid UTF-8 without the
+    // controls readable() replaces: C0 but tab, line breaks and form feed, DEL, and C1 (0xc2 0x80
+    // to 0xc2 0x9f); and for the line breaks.
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;) {
+        if (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if (printableAscii(word)) {
+                i += 8;
+                continue;
+            }
+        }
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c < 0x7f) {
+            ++i;
+        } else if (c == '\t' || c == '\f') {
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            const bool crLf = c == '\r' && i + 1 < size && bytes[i + 1] == '\n';
+            if (inCrLfLines && !crLf)
+                return false;
+            i += crLf ? 2 : 1;
+        } else if (const int length = c < 0x80 ? 0 : utf8SequenceAt(bytes, i);
+                   length > 0 && !(c == 0xc2 && static_cast<unsigned char>(bytes[i + 1]) <= 0x9f)) {
+            i += length;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }

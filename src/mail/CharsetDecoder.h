@@ -22,3 +22,8 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
 // letter is followed by another letter ("M\xfcller" would come out as CJK text), which would garble
 // common Western names without any error.
 QString decodeUndeclared(QByteArrayView bytes);
+
+// True when decodeCharset gives exactly the characters these bytes are in UTF-8: valid UTF-8 read
+// as UTF-8 (so declared, or not declared), with no byte-order mark and no control it replaces.
+// With inCrLfLines, every line break must also be a CR LF pair already. Most bodies are such text.
+bool decodesToItself(QByteArrayView bytes, QByteArrayView charset, bool inCrLfLines);

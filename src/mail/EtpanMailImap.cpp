@@ -177,8 +177,8 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchOne(qint32 sequenceNumber, qint
         [number](EtpanWorker& w) { return w.fetch(number); });
     if (!fetched)
         return nullptr;
-    auto email =
-        std::make_unique<EmailObject>(parseEmail(std::move(fetched->raw), fetched->internalDate));
+    auto email = std::make_unique<EmailObject>(
+        parseEmail(std::move(fetched->raw), fetched->internalDate, plainBodies_));
     email->Uid = fetched->uid;
     lastError_ = readingNote(number, *email);
     return email;
@@ -203,16 +203,19 @@ void EtpanMailImap::dropPlan() {
 // it while it is on its way. The worker starts with the first request.
 std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
     if (!plan_->buffer) {
-        plan_->buffer = std::make_shared<FetchAheadBuffer>(fetchAheadLimit_, [this] {
-            // Called in the worker or a parsing thread: wake the wait, if one runs, here.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (aheadWait_)
-                        aheadWait_->quit();
-                },
-                Qt::QueuedConnection);
-        });
+        plan_->buffer = std::make_shared<FetchAheadBuffer>(
+            fetchAheadLimit_,
+            [this] {
+                // Called in the worker or a parsing thread: wake the wait, if one runs, here.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        if (aheadWait_)
+                            aheadWait_->quit();
+                    },
+                    Qt::QueuedConnection);
+            },
+            plainBodies_);
         plan_->callId = ++lastCallId_;
         EtpanWorker* worker = worker_;
         QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/MailImap.h"
+#include "mail/MimeParser.h"
 
 #include <QHash>
 #include <QThread>
@@ -45,6 +46,9 @@ public:
     std::unique_ptr<EmailObject> FetchMessage(qint32 sequenceNumber, qint32 flags) override;
     qint32 MessageRefusedForSize() const override;
     void setFetchWindow(qint32 first, qint32 last) override;
+    void setPlainBodiesInUtf8(bool inUtf8) override {
+        plainBodies_ = inUtf8 ? PlainBodies::Utf8 : PlainBodies::Utf8WhenLarge;
+    }
     std::optional<QStringList> ListMailboxes(const QString& reference,
                                              const QString& pattern) override;
     std::optional<FolderDirectory> ListFolderDirectory() override;
@@ -82,6 +86,7 @@ private:
     QHash<quint64, Pending*> pending_;
     bool fetchAhead_ = true;
     qint64 fetchAheadLimit_ = 16 * 1024 * 1024;
+    PlainBodies plainBodies_ = PlainBodies::Utf8WhenLarge;
     qint32 selectedCount_ = 0;  // messages of the folder selected last
     quint32 uidValidity_ = 0;   // its UIDVALIDITY
     qint32 refusedForSize_ = 0; // what MessageRefusedForSize() answers

@@ -17,10 +17,33 @@
 #include <libetpan/libetpan.h>
 
 #include <arpa/inet.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+// The bytes of a message libetpan received, copied a stretch at a time for a large one, whose
+// copied stretches are given back to the system at once: a large message is never held twice in
+// memory. libetpan only frees its copy after this, never reads it again.
+QByteArray takenOver(char* data, std::size_t size) {
+    constexpr std::size_t stretch = 4 * 1024 * 1024;
+    if (size < 4 * stretch)
+        return QByteArray(data, qsizetype(size));
+    QByteArray copy(qsizetype(size), Qt::Uninitialized);
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    quintptr released = (quintptr(data) + page - 1) / page * page; // whole pages only
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t n = std::min(stretch, size - done);
+        std::memcpy(copy.data() + done, data + done, n);
+        done += n;
+        const quintptr copied = (quintptr(data) + done) / page * page;
+        if (copied > released &&
+            madvise(reinterpret_cast<void*>(released), copied - released, MADV_DONTNEED) == 0)
+            released = copied;
+    }
+    return copy;
+}
 
 constexpr std::chrono::seconds networkTimeout{30};
 // A server that keeps asking to slow down is given up on after this many tries of one command.
@@ -724,7 +747,7 @@ std::optional<EtpanWorker::Fetched> EtpanWorker::fetchedFrom(const mailimap_msg_
         if (att->att_type == MAILIMAP_MSG_ATT_BODY_SECTION && att->att_data.att_body_section &&
             att->att_data.att_body_section->sec_body_part) {
             const auto* section = att->att_data.att_body_section;
-            candidate.raw = QByteArray(section->sec_body_part, qsizetype(section->sec_length));
+            candidate.raw = takenOver(section->sec_body_part, section->sec_length);
             hasBody = true;
         } else if (att->att_type == MAILIMAP_MSG_ATT_INTERNALDATE) {
             candidate.internalDate = toDateTime(att->att_data.att_internal_date);

@@ -19,8 +19,8 @@ constexpr qint64 failedMessageBytes = 64 * 1024;
 
 } // namespace
 
-FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify)
-    : byteLimit_(byteLimit), notify_(std::move(notify)) {
+FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify, PlainBodies inUtf8)
+    : byteLimit_(byteLimit), notify_(std::move(notify)), inUtf8_(inUtf8) {
     try {
         for (unsigned i = parsingThreads(); i > 0; --i)
             parsers_.emplace_back([this] { parseArrivals(); });
@@ -189,7 +189,7 @@ void FetchAheadBuffer::parseArrivals() {
         unparsed_.pop_front();
         lock.unlock();
         const qint64 bytes = message.raw.size();
-        EmailObject email = parseEmail(std::move(message.raw), message.internalDate);
+        EmailObject email = parseEmail(std::move(message.raw), message.internalDate, inUtf8_);
         email.Uid = message.uid;
         lock.lock();
         if (stopping_)

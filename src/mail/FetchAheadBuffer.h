@@ -2,6 +2,7 @@
 
 #include "mail/EtpanWorker.h"
 #include "mail/MailImap.h"
+#include "mail/MimeParser.h"
 
 #include <QString>
 
@@ -33,7 +34,8 @@ public:
     // Called in the worker or a parsing thread when the reader may stop waiting.
     using Notify = std::function<void()>;
 
-    FetchAheadBuffer(qint64 byteLimit, Notify notify);
+    FetchAheadBuffer(qint64 byteLimit, Notify notify,
+                     PlainBodies inUtf8 = PlainBodies::Utf8WhenLarge);
     ~FetchAheadBuffer();
     FetchAheadBuffer(const FetchAheadBuffer&) = delete;
     FetchAheadBuffer& operator=(const FetchAheadBuffer&) = delete;
@@ -76,6 +78,7 @@ private:
 
     const qint64 byteLimit_;
     const Notify notify_;
+    const PlainBodies inUtf8_;
     mutable std::mutex mutex_;
     std::condition_variable roomMade_;
     std::condition_variable arrived_;

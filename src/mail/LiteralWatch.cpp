@@ -1,7 +1,5 @@
 #include "mail/LiteralWatch.h"
 
-#include <QList>
-
 #include <cstring>
 #include <limits>
 
@@ -43,11 +41,16 @@ bool LiteralWatch::feed(const char* data, qsizetype size) {
 
 // A complete line is in head_ and tail_ (which end with its LF).
 void LiteralWatch::endLine() {
-    const QList<QByteArray> words = head_.split(' ');
-    bool ok = false;
-    const quint32 number = words.value(1).toUInt(&ok);
-    if (words.value(0) == "*" && ok && words.value(2).toUpper().startsWith("FETCH"))
-        fetchNumber_ = number;
+    // "* n FETCH", read without taking the line apart: this runs for every message.
+    const QByteArrayView head(head_);
+    const qsizetype numberEnd = head.startsWith("* ") ? head.indexOf(' ', 2) : -1;
+    if (numberEnd > 2) {
+        bool ok = false;
+        const quint32 number = head.sliced(2, numberEnd - 2).toUInt(&ok);
+        const QByteArrayView rest = head.sliced(numberEnd + 1);
+        if (ok && rest.size() >= 5 && qstrnicmp(rest.data(), "FETCH", 5) == 0)
+            fetchNumber_ = number;
+    }
 
     QByteArray end = tail_.chopped(1);
     if (end.endsWith('\r'))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -20,6 +21,9 @@ struct EmailObject {
     QString ReadingNote;   // what had to stand in for what the message lacks ("" when nothing)
     QString MessageId;     // the Message-ID header without its angle brackets ("" when absent)
     quint32 Uid = 0;       // the server's unique identifier in its folder (0 when not sent)
+    // The plain-text body in UTF-8 with CR LF line ends, instead of PlainTextBody, when it is
+    // large (its text is then never held in UTF-16 as well) or when the reader asked for it so.
+    QByteArray PlainTextUtf8;
 };
 
 // A message of the selected folder: its sequence number and its unique identifier.
@@ -100,6 +104,9 @@ public:
         Q_UNUSED(first);
         Q_UNUSED(last);
     }
+    // Whether every plain-text body comes in UTF-8 (EmailObject::PlainTextUtf8), for a reader that
+    // keeps them so; otherwise only large ones do.
+    virtual void setPlainBodiesInUtf8(bool inUtf8) { Q_UNUSED(inUtf8); }
     // After a fetch that failed: the number of a message the component would not read, since the
     // server announced it larger than the component reads, and for which it gave up its
     // connection; the messages after it can be fetched on a new one. 0 after any other failure.

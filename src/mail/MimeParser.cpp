@@ -10,6 +10,7 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,22 +36,29 @@ QString fromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
+// A plain body from this size on is given in UTF-8: its text is never held in UTF-16 as well,
+// and when its bytes already are its text they are not even copied.
+constexpr qsizetype largeBody = 4 * 1024 * 1024;
+
 struct GBytesDeleter {
     void operator()(GBytes* bytes) const { g_bytes_unref(bytes); }
 };
 
-// The bytes of a part's content: decoded here (base64, quoted-printable) or as GMime wrote them,
-// taken over from its memory stream without a copy.
+// The bytes of a part's content: where they lie in the message's memory, decoded here (base64,
+// quoted-printable) or as GMime wrote them, taken over from its memory stream without a copy.
 class PartBytes {
 public:
-    explicit PartBytes(QByteArray decoded) : decoded_(std::move(decoded)) {}
-    explicit PartBytes(GMimeStream* memory) {
+    explicit PartBytes(QByteArrayView inPlace) : inPlace_(inPlace) {}
+    explicit PartBytes(QByteArray decoded) : decoded_(std::move(decoded)), ownsBytes_(true) {}
+    explicit PartBytes(GMimeStream* memory) : ownsBytes_(true) {
         auto* stream = GMIME_STREAM_MEM(memory);
         g_mime_stream_mem_set_owner(stream, FALSE);
         written_.reset(g_byte_array_free_to_bytes(g_mime_stream_mem_get_byte_array(stream)));
     }
 
     QByteArrayView view() const {
+        if (!ownsBytes_)
+            return inPlace_;
         if (!written_)
             return decoded_;
         gsize size = 0;
@@ -59,8 +67,10 @@ public:
     }
 
 private:
+    QByteArrayView inPlace_;
     QByteArray decoded_;
     std::unique_ptr<GBytes, GBytesDeleter> written_;
+    bool ownsBytes_ = false;
 };
 
 // What GMime writes to a memory stream.
@@ -70,44 +80,63 @@ template <class Write> PartBytes writtenBytes(Write write) {
     return PartBytes(sink.get());
 }
 
+// The bytes of a stream that is a stretch of the message's memory, where they lie; nothing for
+// any other stream. The parser's streams of a message read from memory are such stretches.
+std::optional<QByteArrayView> bytesInPlace(GMimeStream* stream, const GByteArray* message) {
+    if (!GMIME_IS_STREAM_MEM(stream))
+        return std::nullopt;
+    const GByteArray* buffer = GMIME_STREAM_MEM(stream)->buffer;
+    if (!buffer || buffer != message)
+        return std::nullopt;
+    const gint64 end = stream->bound_end < 0 ? gint64(buffer->len) : gint64(stream->bound_end);
+    const gint64 start = stream->bound_start;
+    if (start < 0 || start > end || end > gint64(buffer->len))
+        return std::nullopt;
+    return QByteArrayView(reinterpret_cast<const char*>(buffer->data) + start, end - start);
+}
+
 // The bytes of a part after its transfer encoding is undone, before any charset conversion.
 // Base64 and quoted-printable are read leniently from the content as it stands in the message;
-// GMime undoes the others.
-PartBytes transferDecoded(GMimePart* part) {
+// GMime undoes the others. Content with no encoding to undo is not copied.
+PartBytes transferDecoded(GMimePart* part, const GByteArray* message) {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
     if (!content)
         return PartBytes(QByteArray());
-    const auto encoded = [content] {
-        return writtenBytes([content](GMimeStream* sink) {
-            GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+    GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+    const std::optional<QByteArrayView> inPlace = bytesInPlace(stream, message);
+    const auto encoded = [stream, inPlace] {
+        if (inPlace)
+            return PartBytes(*inPlace);
+        return writtenBytes([stream](GMimeStream* sink) {
             g_mime_stream_reset(stream);
             g_mime_stream_write_to_stream(stream, sink);
         });
     };
-    switch (g_mime_data_wrapper_get_encoding(content)) {
+    switch (const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content)) {
     case GMIME_CONTENT_ENCODING_BASE64:
         return PartBytes(decodeBase64Body(encoded().view()));
     case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
         return PartBytes(decodeQuotedPrintable(encoded().view()));
     default:
+        if (inPlace && encoding != GMIME_CONTENT_ENCODING_UUENCODE)
+            return PartBytes(*inPlace);
         return writtenBytes(
             [content](GMimeStream* sink) { g_mime_data_wrapper_write_to_stream(content, sink); });
     }
 }
 
-// A body part's bytes and the charset they are in, taken out of the parsed message so that the
-// message can be let go before the text is made.
+// A body part's bytes and the charset they are in.
 struct BodyBytes {
     PartBytes bytes;
     QByteArray charset;
 };
 
 // An HTML part that declares no charset may name one in its own markup, as browsers read it.
-std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html) {
+std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html, const GByteArray* message) {
     if (!part)
         return std::nullopt;
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    BodyBytes body{transferDecoded(part), charset ? QByteArray(charset) : QByteArray()};
+    BodyBytes body{transferDecoded(part, message), charset ? QByteArray(charset) : QByteArray()};
     if (html && body.charset.trimmed().isEmpty())
         body.charset = htmlDeclaredCharset(body.bytes.view());
     return body;
@@ -117,9 +146,28 @@ std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html) {
 QString bodyText(std::optional<BodyBytes>& body) {
     if (!body)
         return {};
+    if (decodesToItself(body->bytes.view(), body->charset, true))
+        return QString::fromUtf8(body->bytes.view());
     const QString text = decodeCharset(body->bytes.view(), body->charset);
     body.reset();
     return withCrLf(text);
+}
+
+// The text of a body in UTF-8, in CR LF lines. When its bytes already are that text and lie in
+// message, message becomes the text: its memory is kept, without a copy.
+QByteArray bodyTextUtf8(const BodyBytes& body, QByteArray& message) {
+    const QByteArrayView bytes = body.bytes.view();
+    if (!decodesToItself(bytes, body.charset, true))
+        return withCrLf(decodeCharset(bytes, body.charset)).toUtf8();
+    const auto start = quintptr(bytes.data());
+    const auto messageStart = quintptr(message.constData());
+    if (start < messageStart ||
+        start + quintptr(bytes.size()) > messageStart + quintptr(message.size()))
+        return bytes.toByteArray();
+    QByteArray text = std::exchange(message, QByteArray());
+    text.remove(0, qsizetype(start - messageStart)); // moves where the text starts, copies nothing
+    text.truncate(bytes.size());
+    return text;
 }
 
 struct BodyParts {
@@ -246,19 +294,19 @@ QString unsplitMultipartText(GMimeMessage* message) {
 
 } // namespace
 
-EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
+EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8) {
     initialiseGMime();
     EmailObject email;
     email.Date = internalDate;
 
-    // GMime keeps its own copy of the message: the caller's is let go at once, if it gave it up,
-    // so a large message is not held twice while it is read.
-    GObjectPtr<GMimeStream> stream;
-    {
-        const QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
-        stream.reset(g_mime_stream_mem_new_with_buffer(message.constData(),
-                                                       static_cast<size_t>(message.size())));
-    }
+    // GMime reads the message where it lies, through a memory stream that neither owns nor writes
+    // to it, so a large message is held only once while it is read. The caller's copy is let go at
+    // once, if it gave it up.
+    QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
+    GByteArray inMemory{reinterpret_cast<guint8*>(const_cast<char*>(message.constData())),
+                        static_cast<guint>(std::min<qsizetype>(message.size(), G_MAXUINT))};
+    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_stream_mem_set_byte_array(GMIME_STREAM_MEM(stream.get()), &inMemory);
     GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
     if (!parsed)
@@ -273,18 +321,19 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate) {
 
     BodyParts bodies;
     g_mime_message_foreach(parsed.get(), collectBodyPart, &bodies);
-    std::optional<BodyBytes> html = bodyBytes(bodies.html, true);
-    std::optional<BodyBytes> plain = bodyBytes(bodies.plain, false);
+    std::optional<BodyBytes> html = bodyBytes(bodies.html, true, &inMemory);
+    std::optional<BodyBytes> plain = bodyBytes(bodies.plain, false, &inMemory);
     if (!bodies.html && !bodies.plain)
         email.PlainTextBody = withCrLf(unsplitMultipartText(parsed.get()));
-    // The bodies' bytes are out of the message: a large body is now held as its bytes, then as
-    // its text, but never also as the whole message.
+    // The bodies' bytes lie in message or were decoded out of it: the parsed message can go.
     parsed.reset();
     parser.reset();
     stream.reset();
 
     email.HTMLTextBody = bodyText(html);
-    if (bodies.plain)
+    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
+        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
+    else if (bodies.plain)
         email.PlainTextBody = bodyText(plain);
     else if (bodies.html)
         email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));

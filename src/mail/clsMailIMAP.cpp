@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QScopeGuard>
 
+#include <utility>
+
 // Connects the component's events to this session for the length of one call.
 class clsMailIMAP::Binding {
 public:
@@ -337,6 +339,7 @@ void clsMailIMAP::ExtractMessages(const QString& FolderName, const QList<qint32>
 
 bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint32 first,
                             qint32 last, qint32& listed) {
+    component.setPlainBodiesInUtf8(plainBodiesInUtf8);
     const FetchWindow window(component, first, last);
     const ErrorLog::KeptOpen log;
     const quint32 uidValidity = component.UidValidity();
@@ -388,6 +391,11 @@ bool clsMailIMAP::ListRange(MailImap& component, const QString& FolderName, qint
         failuresInARow = 0;
         const QString receivedDate = Conversions::dateTimeText(email->Date.toLocalTime());
         listedIdentity = {FolderName, uidValidity, email->Uid, email->MessageId, email->Date};
+        const auto dropBody = qScopeGuard([this] { listedPlainTextUtf8.clear(); });
+        if (plainBodiesInUtf8)
+            listedPlainTextUtf8 = std::exchange(email->PlainTextUtf8, QByteArray());
+        else if (!email->PlainTextUtf8.isEmpty())
+            email->PlainTextBody = QString::fromUtf8(std::exchange(email->PlainTextUtf8, {}));
         emit MailExtractListing(email->From, email->FromName, email->FromAddress, email->Subject,
                                 receivedDate, email->PlainTextBody, email->HTMLTextBody, qint32(n));
         ++listed;

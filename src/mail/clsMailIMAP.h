@@ -72,6 +72,12 @@ public:
         QDateTime date;
     };
     const Identity& ListedIdentity() const { return listedIdentity; }
+    // A listener that keeps bodies in UTF-8 takes each plain body as it comes, in UTF-8 from
+    // ListedPlainTextUtf8 while MailExtractListing is raised, its PlainTextBody then empty: a
+    // body is neither held in UTF-16 nor converted there and back. Otherwise every body comes as
+    // PlainTextBody.
+    void SetPlainBodiesInUtf8(bool inUtf8) { plainBodiesInUtf8 = inUtf8; }
+    const QByteArray& ListedPlainTextUtf8() const { return listedPlainTextUtf8; }
     // The UIDVALIDITY of the folder selected last; 0 when the server announced none.
     quint32 FolderUidValidity() const;
     // The result of the last component call that answers 1 for success.
@@ -129,6 +135,8 @@ private:
     qint32 lastResult = 0; // the last result of a component call that answers 1 for success
     std::optional<XOAuth2Result> lastSignIn;
     Identity listedIdentity;
+    bool plainBodiesInUtf8 = false;
+    QByteArray listedPlainTextUtf8;
     QDeadlineTimer connectDeadline_{QDeadlineTimer::Forever}; // while Connect runs
     bool timedOut_ = false;
     // The server's names of the window's folders where they differ, found once per session.

@@ -5,6 +5,7 @@
 #include "base/FocusMarker.h"
 #include "base/SettingsStore.h"
 #include "base/ShellUtilities.h"
+#include "base/StatusLine.h"
 #include "list/MessageListView.h"
 
 #include <QApplication>
@@ -76,6 +77,7 @@ private slots:
     void unreadableDropDownIndexIsReported_data();
     void unreadableDropDownIndexIsReported();
     void unwritableSettingsAreSaidInTheStatusLine();
+    void statusLineHeightFollowsTextAndFont();
     void notRememberedEmptiesTheCredentials();
     void passwordIsStoredOnlyWhenRemembered();
     void handlersStoreTheirKeys();
@@ -373,6 +375,23 @@ void Form1Test::unwritableSettingsAreSaidInTheStatusLine() {
     QCOMPARE(form->statusText(), QStringLiteral("Progress Bar"));
     QCOMPARE(key("Option6"), QStringLiteral("True"));
     QVERIFY(prompter->boxes.isEmpty());
+}
+
+// The status line is as tall as its text at its width, after each new text and each new font.
+void Form1Test::statusLineHeightFollowsTextAndFont() {
+    StatusLine line;
+    const QString longText = QStringLiteral("Reading mail 12345 of 67890, ").repeated(4);
+    line.setStatusText(QStringLiteral("Reading mail 1 of 2"), StatusLine::Pace::Progress);
+    const int oneLine = line.heightForWidth(200);
+    line.setStatusText(longText, StatusLine::Pace::Progress);
+    const int wrapped = line.heightForWidth(200);
+    QVERIFY(wrapped > oneLine);
+    QFont larger = line.font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    line.setFont(larger);
+    QVERIFY(line.heightForWidth(200) > wrapped);
+    line.setStatusText(QStringLiteral("Done."));
+    QVERIFY(line.heightForWidth(200) < wrapped);
 }
 
 void Form1Test::notRememberedEmptiesTheCredentials() {

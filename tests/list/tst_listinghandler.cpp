@@ -96,12 +96,20 @@ void ListingHandlerTest::filterIgnoresCaseInSubjectOnlyAndNeverSearchesHtml() {
     MessageRecord body = message(QStringLiteral("body"));
     body.PlainTextBody = QStringLiteral("xxABCxx");
     list(body);
+    MessageRecord utf8Body = message(QStringLiteral("body in UTF-8"));
+    utf8Body.PlainTextBody.clear();
+    utf8Body.PlainTextUtf8 = "\xc3\xa9"
+                             "ABC";
+    list(utf8Body);
     list(message(QStringLiteral("sender ABC")));
-    QCOMPARE(window->ownedList().count(), 3);
+    QCOMPARE(window->ownedList().count(), 4);
     QCOMPARE(window->ownedList().text(1, 1), QStringLiteral("subject"));
     QCOMPARE(window->ownedList().text(2, 1), QStringLiteral("body"));
-    QCOMPARE(window->ownedList().text(3, 1), QStringLiteral("sender ABC"));
+    QCOMPARE(window->ownedList().text(3, 1), QStringLiteral("body in UTF-8"));
+    QCOMPARE(window->ownedList().text(4, 1), QStringLiteral("sender ABC"));
     QCOMPARE(records.plainTextBody(2), QStringLiteral("xxABCxx"));
+    QCOMPARE(records.plainTextBody(3), QString::fromUtf8("\xc3\xa9"
+                                                         "ABC"));
     QVERIFY(prompter.boxes.isEmpty());
 }
 

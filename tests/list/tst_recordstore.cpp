@@ -99,14 +99,20 @@ void RecordStoreTest::bodiesComeBackAsWritten() {
     QFETCH(QString, plain);
     QFETCH(QString, html);
     RecordStore records;
-    records.recreate(3);
-    // Neighbours on both sides, so a wrong offset or length shows.
-    for (int p = 1; p <= 3; ++p) {
+    records.recreate(5);
+    // Neighbours on both sides, so a wrong offset or length shows; at 4 the same plain body in
+    // UTF-8.
+    for (int p = 1; p <= 5; ++p) {
         records.at(p).Subject = QStringLiteral("s%1").arg(p);
-        records.setPlainTextBody(p, p == 2 ? plain : QStringLiteral("plain %1").arg(p));
+        if (p == 4)
+            records.setPlainTextUtf8(p, plain.toUtf8());
+        else
+            records.setPlainTextBody(p, p == 2 ? plain : QStringLiteral("plain %1").arg(p));
         records.setHTMLTextBody(p, p == 2 ? html : QStringLiteral("html %1").arg(p));
     }
     QCOMPARE(records.plainTextBody(2), plain);
+    QCOMPARE(records.plainTextBody(4), plain);
+    QCOMPARE(records.plainTextBody(5), QStringLiteral("plain 5"));
     QCOMPARE(records.htmlTextBody(2), html);
     QCOMPARE(records.plainTextBody(3), QStringLiteral("plain 3"));
     QCOMPARE(records.htmlTextBody(1), QStringLiteral("html 1"));

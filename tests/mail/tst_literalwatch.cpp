@@ -34,6 +34,9 @@ void TestLiteralWatch::announcementBeyondTheLimit_data() {
     QTest::newRow("the later of two messages")
         << QByteArray("* 1 FETCH (BODY[] {3}\r\nabc)\r\n* 2 FETCH (BODY[] {500}\r\n")
         << quint64(500) << quint32(2);
+    QTest::newRow("lower-case fetch, then other untagged lines")
+        << QByteArray("* 4 fetch (BODY[] {3}\r\nabc)\r\n* 9 EXISTS\r\n* 8 FETCHED\r\n* OK more\r\n")
+        << quint64(0) << quint32(8);
     QTest::newRow("not at the end of its line")
         << QByteArray("* 5 FETCH (BODY[] {500} x)\r\n") << quint64(0) << quint32(5);
 }

@@ -32,6 +32,8 @@ private slots:
     void dateFallsBackToInternalDate();
     void notAMessage();
     void parsesOnWorkerThreads();
+    void largePlainBodyIsTheSameTextInUtf8_data();
+    void largePlainBodyIsTheSameTextInUtf8();
 };
 
 void TestMimeParser::headersAndBodies_data() {
@@ -194,3 +196,61 @@ void TestMimeParser::parsesOnWorkerThreads() {
 
 QTEST_GUILESS_MAIN(TestMimeParser)
 #include "tst_mimeparser.moc"
+
+void TestMimeParser::largePlainBodyIsTheSameTextInUtf8_data() {
+    QTest::addColumn<QByteArray>("headers"); // of the body part, after From and Subject
+    QTest::addColumn<QByteArray>("start");   // bytes before the repeated ones
+    QTest::addColumn<QByteArray>("unit");    // repeated to make the body
+    QTest::addColumn<QString>("text");       // what one unit reads as
+
+    const QByteArray utf8 = "Content-Type: text/plain; charset=utf-8\r\n";
+    QTest::newRow("ascii in CR LF lines, kept where it lies")
+        << QByteArray() << QByteArray() << QByteArray("A line of text\r\n")
+        << QStringLiteral("A line of text\r\n");
+    QTest::newRow("utf-8 in CR LF lines")
+        << utf8 << QByteArray() << QByteArray("Zeile \xc3\xbc\r\n")
+        << QString::fromUtf8("Zeile \xc3\xbc\r\n");
+    QTest::newRow("bare LF") << utf8 << QByteArray() << QByteArray("Zeile \xc3\xbc\n")
+                             << QString::fromUtf8("Zeile \xc3\xbc\r\n");
+    QTest::newRow("a C1 control") << utf8 << QByteArray() << QByteArray("a\xc2\x85z\r\n")
+                                  << QString::fromUtf8("a\xef\xbf\xbdz\r\n");
+    QTest::newRow("DEL") << QByteArray() << QByteArray() << QByteArray("a\x7fz\r\n")
+                         << QString::fromUtf8("a\xef\xbf\xbdz\r\n");
+    QTest::newRow("an escape within printable text")
+        << QByteArray() << QByteArray() << QByteArray("some text \x1b[0m more\r\n")
+        << QString::fromUtf8("some text \xef\xbf\xbd[0m more\r\n");
+    QTest::newRow("NUL") << QByteArray() << QByteArray() << QByteArray("a line\0 of text\r\n", 17)
+                         << QString::fromUtf8("a line\xef\xbf\xbd of text\r\n");
+    QTest::newRow("leading byte-order mark")
+        << utf8 << QByteArray("\xef\xbb\xbf") << QByteArray("text\r\n")
+        << QStringLiteral("text\r\n");
+    QTest::newRow("latin-1") << QByteArray("Content-Type: text/plain; charset=iso-8859-1\r\n")
+                             << QByteArray() << QByteArray("caf\xe9\r\n")
+                             << QString::fromUtf8("caf\xc3\xa9\r\n");
+    QTest::newRow("quoted-printable, decoded out of the message")
+        << utf8 + "Content-Transfer-Encoding: quoted-printable\r\n"
+        << QByteArray() << QByteArray("caf=C3=A9 =\r\nsoft\r\n")
+        << QString::fromUtf8("caf\xc3\xa9 soft\r\n");
+}
+
+// A large body comes in UTF-8 rather than as PlainTextBody; its text is the one a small body of
+// the same bytes reads as.
+void TestMimeParser::largePlainBodyIsTheSameTextInUtf8() {
+    QFETCH(QByteArray, headers);
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, unit);
+    QFETCH(QString, text);
+    const auto message = [&](qsizetype units) {
+        return "From: amy@example.test\r\nSubject: big\r\n" + headers + "\r\n" + start +
+               unit.repeated(units);
+    };
+    const EmailObject small = parseEmail(message(3), internalDate);
+    QCOMPARE(small.PlainTextBody, text.repeated(3));
+    QVERIFY(small.PlainTextUtf8.isEmpty());
+
+    const qsizetype units = 8 * 1024 * 1024 / unit.size();
+    const EmailObject large = parseEmail(message(units), internalDate);
+    QVERIFY(large.PlainTextBody.isEmpty());
+    QCOMPARE(large.Subject, QStringLiteral("big"));
+    QVERIFY(QString::fromUtf8(large.PlainTextUtf8) == text.repeated(units));
+}

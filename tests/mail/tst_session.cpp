@@ -22,6 +22,7 @@ const QString invalidLogin =
 struct Listing {
     QList<QStringList> texts;
     QList<qint32> ids;
+    int plainInUtf8 = 0; // messages whose plain body came in UTF-8
 };
 
 } // namespace
@@ -49,13 +50,17 @@ class TestSession : public QObject {
         return sessionOn(*server, component, password);
     }
 
+    // A plain body that comes in UTF-8 is recorded as its text.
     static void record(clsMailIMAP& session, Listing& listing) {
         QObject::connect(
             &session, &clsMailIMAP::MailExtractListing, &session,
-            [&listing](const QString& from, const QString& name, const QString& address,
-                       const QString& subject, const QString& date, const QString& plain,
-                       const QString& html, qint32 id) {
-                listing.texts.append({from, name, address, subject, date, plain, html});
+            [&listing, &session](const QString& from, const QString& name, const QString& address,
+                                 const QString& subject, const QString& date, const QString& plain,
+                                 const QString& html, qint32 id) {
+                const QByteArray& utf8 = session.ListedPlainTextUtf8();
+                listing.plainInUtf8 += utf8.isEmpty() ? 0 : 1;
+                listing.texts.append({from, name, address, subject, date,
+                                      utf8.isEmpty() ? plain : QString::fromUtf8(utf8), html});
                 listing.ids.append(id);
             });
     }
@@ -181,15 +186,31 @@ private slots:
     }
 
     // Every message of the MIME corpus, listed through the server, gives the texts its file
-    // parses to; a message without a usable date is dated by the server's arrival time.
+    // parses to; a message without a usable date is dated by the server's arrival time. So does
+    // a message whose plain body is large enough to be read in UTF-8, and whose bytes are taken
+    // over from libetpan a stretch at a time; and so do they for a listener that takes every
+    // plain body in UTF-8.
+    void listsTheCorpusAsItParses_data() {
+        QTest::addColumn<bool>("inUtf8");
+        QTest::newRow("plain bodies as text") << false;
+        QTest::newRow("plain bodies in UTF-8") << true;
+    }
     void listsTheCorpusAsItParses() {
+        QFETCH(bool, inUtf8);
         QTemporaryDir seed;
         const QDir corpus(QStringLiteral(QUENTARIL_TEST_DATA "/mime"));
-        const QStringList files =
-            corpus.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+        QStringList files = corpus.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
         QVERIFY(QDir(seed.path()).mkpath(QStringLiteral("INBOX")));
         for (const QString& file : files)
             QVERIFY(QFile::copy(corpus.filePath(file), seed.filePath("INBOX/" + file)));
+        const QString large = QStringLiteral("zz-large-plain-body.eml");
+        QFile largeFile(seed.filePath("INBOX/" + large));
+        QVERIFY(largeFile.open(QIODevice::WriteOnly));
+        largeFile.write("From: amy@example.test\r\nSubject: large\r\n"
+                        "Content-Type: text/plain; charset=utf-8\r\n\r\n" +
+                        QByteArray("Zeile \xc3\xbc\r\n").repeated(2000000));
+        largeFile.close();
+        files.append(large);
         MailServer::Options options;
         options.seedDir = seed.path();
         const QDateTime seededAfter = QDateTime::currentDateTime().addSecs(-2);
@@ -199,16 +220,19 @@ private slots:
         corpusComponent.setTrustedCertificates(corpusServer.caFile());
         auto session = sessionOn(corpusServer, &corpusComponent);
 
+        session->SetPlainBodiesInUtf8(inUtf8);
         Listing listing;
         record(*session, listing);
         session->CurrentLocation = 1;
         session->MaxRecord = qint32(files.size());
         session->StartMailExtraction(QStringLiteral("INBOX"));
         QCOMPARE(listing.texts.size(), files.size());
+        QVERIFY(inUtf8 ? listing.plainInUtf8 > files.size() / 2 : listing.plainInUtf8 == 0);
         const QString log = QString::fromLocal8Bit(fileContents(ErrorLog::filePath()));
 
         for (qsizetype i = 0; i < files.size(); ++i) {
-            const EmailObject parsed = parseEmail(fileContents(corpus.filePath(files[i])), {});
+            const EmailObject parsed =
+                parseEmail(fileContents(seed.filePath("INBOX/" + files[i])), {});
             // What stood in for the message's date is told in the entry of its fetch.
             if (!parsed.ReadingNote.isEmpty())
                 QVERIFY2(
@@ -227,7 +251,9 @@ private slots:
                 QVERIFY2(arrived >= seededAfter && arrived <= QDateTime::currentDateTime(),
                          qPrintable(files[i] + ": " + listed[4]));
             }
-            QCOMPARE(listed[5], parsed.PlainTextBody);
+            QCOMPARE(listed[5], parsed.PlainTextUtf8.isEmpty()
+                                    ? parsed.PlainTextBody
+                                    : QString::fromUtf8(parsed.PlainTextUtf8));
             QCOMPARE(listed[6], parsed.HTMLTextBody);
         }
     }
