@@ -84,11 +84,24 @@ constexpr char16_t windows1252[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Collects the text: white space collapses to one blank between words, blocks start lines, no
-// line ends with a blank, and the text neither starts nor ends with a line break.
+// line ends with a blank, the text neither starts nor ends with a line break, and lines end with
+// CR LF. The runs of text between markup are copied whole into a buffer it grows itself, which is
+// what the conversion mostly does.
 class TextWriter {
 public:
-    // The text of a page is seldom longer than a guess of its size, so it is seldom moved.
-    explicit TextWriter(qsizetype sizeGuess) { text_.reserve(std::size_t(sizeGuess)); }
+    // A page's text outside preformatted blocks is never longer than its markup, so the text is
+    // seldom moved.
+    explicit TextWriter(qsizetype sizeGuess) {
+        text_.resize(sizeGuess + 16);
+        cursor_ = begin();
+    }
+
+    // Writes the text of the start of 'from' up to its first '<' or '&', and says how long it was.
+    qsizetype text(QStringView from, bool preformatted) {
+        const char16_t* const start = from.utf16();
+        const char16_t* const end = start + from.size();
+        return (preformatted ? preformattedText(start, end) : flowingText(start, end)) - start;
+    }
 
     void character(char32_t c, bool preformatted) {
         if (c == 0)
@@ -120,27 +133,108 @@ public:
         lineHasText_ = false;
         space_ = false;
     }
-    QString take() const { return QString::fromStdU16String(text_); }
-
-private:
-    void put(char32_t c) {
-        if (text_.empty())
-            breaks_ = 0;
-        for (; breaks_ > 0; --breaks_)
-            text_.push_back(u'\n');
-        if (space_)
-            text_.push_back(u' ');
-        space_ = false;
-        if (QChar::requiresSurrogates(c)) {
-            text_.push_back(QChar::highSurrogate(c));
-            text_.push_back(QChar::lowSurrogate(c));
-        } else {
-            text_.push_back(char16_t(c));
-        }
-        lineHasText_ = true;
+    QString take() {
+        text_.resize(cursor_ - begin());
+        text_.squeeze();
+        return std::move(text_);
     }
 
-    std::u16string text_; // grown a character at a time, which QString does not inline
+private:
+    // Neither white space, nor NUL, nor a no-break space, nor the start of markup or a reference:
+    // a character that is copied as it stands.
+    static bool isWordCharacter(char16_t c) {
+        if (c > u' ')
+            return c != u'<' && c != u'&' && c != 0xA0;
+        return c != 0 && !isSpace(c);
+    }
+
+    const char16_t* flowingText(const char16_t* c, const char16_t* end) {
+        while (c != end && *c != u'<' && *c != u'&') {
+            if (isSpace(*c)) {
+                space_ = lineHasText_;
+                ++c;
+                continue;
+            }
+            if (*c == 0) {
+                ++c;
+                continue;
+            }
+            // A word and the words after it that are each one blank apart.
+            char16_t* out = startText(end - c);
+            for (; c != end; ++c) {
+                if (isWordCharacter(*c) || (*c == u' ' && c + 1 != end && isWordCharacter(c[1])))
+                    *out++ = *c;
+                else if (*c == 0xA0) // a no-break space stays, however many there are
+                    *out++ = u' ';
+                else if (*c != 0)
+                    break;
+            }
+            cursor_ = out;
+        }
+        return c;
+    }
+
+    const char16_t* preformattedText(const char16_t* c, const char16_t* end) {
+        while (c != end && *c != u'<' && *c != u'&') {
+            if (*c == u'\n') {
+                ++breaks_;
+                lineHasText_ = false;
+                ++c;
+                continue;
+            }
+            if (*c == u'\r' || *c == 0) {
+                ++c;
+                continue;
+            }
+            char16_t* out = startText(end - c);
+            for (; c != end && *c != u'<' && *c != u'&' && *c != u'\n' && *c != u'\r'; ++c) {
+                if (*c != 0)
+                    *out++ = *c == 0xA0 ? u' ' : *c;
+            }
+            cursor_ = out;
+        }
+        return c;
+    }
+
+    void put(char32_t c) {
+        char16_t* out = startText(2);
+        if (QChar::requiresSurrogates(c)) {
+            *out++ = QChar::highSurrogate(c);
+            *out++ = QChar::lowSurrogate(c);
+        } else {
+            *out++ = char16_t(c);
+        }
+        cursor_ = out;
+    }
+
+    // Writes the line breaks and the blank that come before more text, of which there is room for
+    // 'length' characters after them; returns where that text goes.
+    char16_t* startText(qsizetype length) {
+        if (cursor_ == begin())
+            breaks_ = 0;
+        const qsizetype needed = 2 * qsizetype(breaks_) + 1 + length;
+        if (end() - cursor_ < needed) {
+            const qsizetype used = cursor_ - begin();
+            text_.resize(std::max(used + needed, 2 * text_.size()));
+            cursor_ = begin() + used;
+        }
+        char16_t* out = cursor_;
+        for (; breaks_ > 0; --breaks_) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+        }
+        if (space_)
+            *out++ = u' ';
+        space_ = false;
+        lineHasText_ = true;
+        return out;
+    }
+
+    char16_t* begin() { return reinterpret_cast<char16_t*>(text_.data()); }
+    char16_t* end() { return begin() + text_.size(); }
+
+    QString text_;               // its size is the room; the text ends at cursor_
+    char16_t* cursor_ = nullptr; // in text_
     int breaks_ = 0;
     bool space_ = false;
     bool lineHasText_ = false;
@@ -148,7 +242,7 @@ private:
 
 class Converter {
 public:
-    explicit Converter(QStringView html) : html_(html), writer_(html.size() / 2) {}
+    explicit Converter(QStringView html) : html_(html), writer_(html.size()) {}
 
     QString run() {
         while (at_ < html_.size()) {
@@ -158,7 +252,7 @@ public:
             else if (c == u'&')
                 reference();
             else
-                character(c);
+                at_ += writer_.text(html_.sliced(at_), preDepth_ > 0);
         }
         return writer_.take();
     }
@@ -168,13 +262,9 @@ private:
         return at_ + offset < html_.size() ? html_[at_ + offset].unicode() : u'\0';
     }
 
-    void character(char16_t c) {
+    // A '<' or '&' that starts no markup or reference is text.
+    void literal(char16_t c) {
         ++at_;
-        if (QChar::isHighSurrogate(c) && at_ < html_.size() && html_[at_].isLowSurrogate()) {
-            writer_.character(QChar::surrogateToUcs4(c, html_[at_].unicode()), preDepth_ > 0);
-            ++at_;
-            return;
-        }
         writer_.character(c, preDepth_ > 0);
     }
 
@@ -192,7 +282,7 @@ private:
             const qsizetype end = html_.indexOf(u'>', at_ + 2);
             at_ = end < 0 ? html_.size() : end + 1;
         } else {
-            character(u'<');
+            literal(u'<');
         }
     }
 
@@ -244,12 +334,20 @@ private:
             break;
         case Kind::Skipped: {
             // Its content is raw text up to its own end tag, which is then read as usual.
-            const qsizetype end =
-                html_.indexOf(QStringLiteral("</") + name.toString(), at_, Qt::CaseInsensitive);
-            at_ = end < 0 ? html_.size() : end;
+            at_ = endTagOf(name, at_);
             break;
         }
         }
+    }
+
+    // Where the first "</name" from 'from' on starts, whatever its case; the end if none does.
+    qsizetype endTagOf(QStringView name, qsizetype from) const {
+        for (qsizetype at = html_.indexOf(u"</", from); at >= 0;
+             at = html_.indexOf(u"</", at + 2)) {
+            if (html_.sliced(at + 2).startsWith(name, Qt::CaseInsensitive))
+                return at;
+        }
+        return html_.size();
     }
 
     void endTag() {
@@ -283,7 +381,7 @@ private:
             ++end;
         const std::optional<char32_t> c = htmlEntity(html_.sliced(at_ + 1, end - at_ - 1));
         if (!c) {
-            character(u'&');
+            literal(u'&');
             return;
         }
         at_ = end < html_.size() && html_[end] == u';' ? end + 1 : end;
@@ -311,7 +409,7 @@ private:
             value = std::min<char32_t>(value * (hex ? 16 : 10) + char32_t(v), 0x110000);
         }
         if (i == digitsStart) {
-            character(u'&');
+            literal(u'&');
             return;
         }
         at_ = i < html_.size() && html_[i] == u';' ? i + 1 : i;

@@ -9,5 +9,6 @@ QString withCrLf(const QString& text);
 
 // A readable plain-text rendering of an HTML text: markup, styles and scripts dropped, entities
 // resolved, breaks, paragraphs, list items and table cells on lines of their own, lines separated
-// by LF. Takes time linear in the length of the text, however the elements nest (HtmlToText.cpp).
+// by CR LF. Takes time linear in the length of the text, however the elements nest
+// (HtmlToText.cpp).
 QString htmlToPlainText(const QString& html);
