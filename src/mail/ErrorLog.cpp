@@ -43,10 +43,43 @@ Kept& kept() {
 }
 
 std::unique_ptr<QFile> openLog() {
+    // Unbuffered: each entry goes to the system in one write, which reports a full disk at once.
     auto file = std::make_unique<QFile>(ErrorLog::filePath());
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw Failure(file->errorString());
     return file;
+}
+
+// The local date and time of now as the log shows it, made again only when the second changes:
+// a listing appends an entry per message, many in each second.
+QStringView nowText() {
+    thread_local qint64 second = -1;
+    thread_local QString text;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / 1000 != second) {
+        text = Conversions::dateTimeText(QDateTime::fromMSecsSinceEpoch(now));
+        second = now / 1000;
+    }
+    return text;
+}
+
+// One entry in the locale's encoding, in a buffer kept from one entry to the next.
+const QByteArray& entryBytes(const QString& lastErrorText) {
+    thread_local QStringEncoder encoder(QStringEncoder::System, QStringConverter::Flag::Stateless);
+    static const QString separator = QStringLiteral(" : ");
+    static const QString stars = QString(52, QLatin1Char('*')) + QStringLiteral("\r\n");
+    thread_local QByteArray bytes;
+    const QStringView stamp = nowText();
+    const QStringView pieces[] = {stamp, separator, lastErrorText, u"\r\n", stars};
+    qsizetype length = 0;
+    for (const QStringView piece : pieces)
+        length += piece.size();
+    bytes.resize(encoder.requiredSpace(length));
+    char* out = bytes.data();
+    for (const QStringView piece : pieces)
+        out = encoder.appendToBuffer(out, piece);
+    bytes.resize(out - bytes.constData());
+    return bytes;
 }
 
 } // namespace
@@ -62,13 +95,8 @@ QString filePath() {
 }
 
 void append(const QString& lastErrorText) {
-    const QString text = Conversions::dateTimeText(QDateTime::currentDateTime()) +
-                         QStringLiteral(" : ") + lastErrorText + QStringLiteral("\r\n") +
-                         QString(52, QLatin1Char('*')) + QStringLiteral("\r\n");
-    QStringEncoder encoder(QStringEncoder::System);
-    const QByteArray bytes = encoder.encode(text);
+    const QByteArray& bytes = entryBytes(lastErrorText);
     std::unique_ptr<QFile> opened = kept().file ? std::move(kept().file) : openLog();
-    // The bytes reach the disk on flush: a full disk shows there, not in the buffered write.
     if (opened->write(bytes) != bytes.size() || !opened->flush())
         throw Failure(opened->errorString());
     if (kept().holders > 0)

@@ -2,6 +2,7 @@
 #include "FakeMailImap.h"
 #include "FileContents.h"
 #include "ScriptedPrompter.h"
+#include "base/Conversions.h"
 #include "base/Failure.h"
 #include "mail/ErrorLog.h"
 #include "mail/clsMailIMAP.h"
@@ -107,11 +108,43 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, session.Connect());
     }
 
-    // A log that cannot take the entry (here a full disk) fails the statement that wrote it.
+    // A log that cannot take the entry (here a full disk) fails the statement that wrote it,
+    // also each entry of a listing, which keeps the log open.
     void fullDiskFailsTheLogEntry() {
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), ErrorLog::filePath()));
         QVERIFY_THROWS_EXCEPTION(Failure, ErrorLog::append(QStringLiteral("FETCH 1 failed")));
+        {
+            const ErrorLog::KeptOpen log;
+            QVERIFY_THROWS_EXCEPTION(Failure, ErrorLog::append(QStringLiteral("FETCH 2 failed")));
+            QVERIFY_THROWS_EXCEPTION(Failure, ErrorLog::append(QStringLiteral("FETCH 3 failed")));
+        }
         QVERIFY(QFile::remove(ErrorLog::filePath()));
+    }
+
+    // Entries written in a row to the kept-open log: each whole, with the time it was written.
+    void keptOpenLogEntries() {
+        const QString before = Conversions::dateTimeText(QDateTime::currentDateTime());
+        {
+            const ErrorLog::KeptOpen log;
+            ErrorLog::append(QStringLiteral("FETCH 1 failed"));
+            ErrorLog::append(QString());
+            ErrorLog::append(QStringLiteral("Übersicht ✓"));
+        }
+        const QString after = Conversions::dateTimeText(QDateTime::currentDateTime());
+        const QStringList lines = QString::fromLocal8Bit(fileContents(ErrorLog::filePath()))
+                                      .split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 7);
+        const QString stars(52, QLatin1Char('*'));
+        const QStringList texts{QStringLiteral("FETCH 1 failed"), QString(),
+                                QStringLiteral("Übersicht ✓")};
+        for (int i = 0; i < 3; ++i) {
+            const QString& line = lines[2 * i];
+            QVERIFY2(line == before + QStringLiteral(" : ") + texts[i] ||
+                         line == after + QStringLiteral(" : ") + texts[i],
+                     qPrintable(line));
+            QCOMPARE(lines[2 * i + 1], stars);
+        }
+        QCOMPARE(lines[6], QString());
     }
 };
 
