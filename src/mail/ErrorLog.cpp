@@ -63,9 +63,11 @@ QStringView nowText() {
     return text;
 }
 
-// One entry in the locale's encoding, in a buffer kept from one entry to the next.
+// One entry in the locale's encoding, in a buffer kept from one entry to the next. Qt takes that
+// encoding to be UTF-8 on every system this program runs on; named so, its encoder writes into the
+// buffer directly rather than through one of its own.
 const QByteArray& entryBytes(const QString& lastErrorText) {
-    thread_local QStringEncoder encoder(QStringEncoder::System, QStringConverter::Flag::Stateless);
+    thread_local QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     static const QString separator = QStringLiteral(" : ");
     static const QString stars = QString(52, QLatin1Char('*')) + QStringLiteral("\r\n");
     thread_local QByteArray bytes;
