@@ -93,6 +93,10 @@ private slots:
             words += QStringLiteral("w ");
         }
         QTest::newRow("100,000 unclosed bold tags") << bold << words.trimmed();
+        // Each LF of a preformatted block becomes CR LF: the text outgrows its markup.
+        QTest::newRow("preformatted text longer than its markup")
+            << QStringLiteral("<pre>a") + QString(5000, u'\n') + QStringLiteral("b\n\u00a0</pre>")
+            << QStringLiteral("a") + QString(5000, u'\n') + QStringLiteral("b\n ");
     }
     // The rows write the line ends as LF; the text has CR LF.
     void converts() {
