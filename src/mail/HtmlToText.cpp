@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <string>
 #include <string_view>
 
 namespace {
