@@ -64,10 +64,14 @@ QStringView nowText() {
 }
 
 // One entry in the locale's encoding, in a buffer kept from one entry to the next. Qt takes that
-// encoding to be UTF-8 on every system this program runs on; named so, its encoder writes into the
-// buffer directly rather than through one of its own.
+// encoding to be UTF-8 on Unix; named so, its encoder writes into the buffer directly rather than
+// through one of its own. On Windows it is the code page of the system's locale.
 const QByteArray& entryBytes(const QString& lastErrorText) {
+#ifdef Q_OS_WIN
+    thread_local QStringEncoder encoder(QStringEncoder::System, QStringConverter::Flag::Stateless);
+#else
     thread_local QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+#endif
     static const QString separator = QStringLiteral(" : ");
     static const QString stars = QString(52, QLatin1Char('*')) + QStringLiteral("\r\n");
     thread_local QByteArray bytes;
