@@ -6,6 +6,7 @@
 #include "mail/HeaderText.h"
 #include "mail/HtmlCharset.h"
 #include "mail/MimeText.h"
+#include "mail/SimpleMessage.h"
 #include "mail/TransferDecoding.h"
 
 #include <QTimeZone>
@@ -223,18 +224,18 @@ InternetAddressMailbox* firstMailbox(InternetAddressList* list) {
 
 // The raw value of the first header of that name: a message with two From or two Subject
 // headers shows the first, as mature readers do.
-const char* firstRawHeader(GMimeMessage* message, const char* name) {
+std::optional<QByteArrayView> firstRawHeader(GMimeMessage* message, const char* name) {
     GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
     GMimeHeader* header = g_mime_header_list_get_header(headers, name);
-    return header ? g_mime_header_get_raw_value(header) : nullptr;
+    const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    return raw ? std::optional(QByteArrayView(raw)) : std::nullopt;
 }
 
-void readSender(GMimeMessage* message, EmailObject& email) {
-    const char* raw = firstRawHeader(message, "From");
+void readSender(std::optional<QByteArrayView> raw, EmailObject& email) {
     if (!raw)
         return;
     const GObjectPtr<InternetAddressList> from(
-        internet_address_list_parse(nullptr, addressHeaderUtf8(raw).constData()));
+        internet_address_list_parse(nullptr, addressHeaderUtf8(*raw).constData()));
     if (!from || internet_address_list_length(from.get()) == 0)
         return;
     GCharPtr display(internet_address_list_to_string(from.get(), nullptr, FALSE));
@@ -247,8 +248,8 @@ void readSender(GMimeMessage* message, EmailObject& email) {
 
 // A date in a form the standard does not know, read as GMime guesses it ("Thu Feb 19 18:00:00
 // 2015", "2015-02-19 18:00:00").
-std::optional<QDateTime> guessedDate(const char* raw) {
-    const GCharPtr unfolded(g_mime_utils_header_unfold(raw));
+std::optional<QDateTime> guessedDate(QByteArrayView raw) {
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.toByteArray().constData()));
     GDateTime* date = g_mime_utils_header_decode_date(unfolded.get());
     if (!date)
         return std::nullopt;
@@ -261,18 +262,18 @@ std::optional<QDateTime> guessedDate(const char* raw) {
 
 // The Date header's date; the server's arrival time only when there is none to read, which the
 // e-mail object's note tells.
-void readDate(GMimeMessage* message, const QDateTime& internalDate, EmailObject& email) {
-    const char* raw = firstRawHeader(message, "Date");
-    std::optional<QDateTime> date = raw ? readDateHeader(raw) : std::nullopt;
+void readDate(std::optional<QByteArrayView> raw, const QDateTime& internalDate,
+              EmailObject& email) {
+    std::optional<QDateTime> date = raw ? readDateHeader(*raw) : std::nullopt;
     if (!date && raw)
-        date = guessedDate(raw);
+        date = guessedDate(*raw);
     if (date) {
         email.Date = *date;
         return;
     }
     email.Date = internalDate;
     constexpr qsizetype shownLength = 80;
-    const QString shown = raw ? headerText(raw).trimmed() : QString();
+    const QString shown = raw ? headerText(*raw).trimmed() : QString();
     email.ReadingNote =
         raw ? QStringLiteral("the Date header \"%1\" cannot be read; dated by the server's "
                              "arrival time")
@@ -292,9 +293,40 @@ QString unsplitMultipartText(GMimeMessage* message) {
     return prologue ? decodeUndeclared(prologue) : QString();
 }
 
+// The message's id as GMime reads it from a Message-ID field.
+QString messageIdOf(QByteArrayView raw) {
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.toByteArray().constData()));
+    const GCharPtr id(g_mime_utils_decode_message_id(unfolded.get()));
+    return fromUtf8(id.get());
+}
+
+void readHeaders(std::optional<QByteArrayView> from, std::optional<QByteArrayView> subject,
+                 std::optional<QByteArrayView> date, const QDateTime& internalDate,
+                 EmailObject& email) {
+    readSender(from, email);
+    if (subject)
+        email.Subject = headerText(*subject);
+    readDate(date, internalDate, email);
+}
+
+// The e-mail object's texts from its bodies' bytes. A plain body wanted in UTF-8 may take over
+// message's memory.
+void readBodies(std::optional<BodyBytes> html, std::optional<BodyBytes> plain, PlainBodies inUtf8,
+                QByteArray& message, EmailObject& email) {
+    const bool hasHtml = html.has_value();
+    email.HTMLTextBody = bodyText(html);
+    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
+        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
+    else if (plain)
+        email.PlainTextBody = bodyText(plain);
+    else if (hasHtml)
+        email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
+}
+
 } // namespace
 
-EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8) {
+EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8,
+                       MimeReading reading) {
     initialiseGMime();
     EmailObject email;
     email.Date = internalDate;
@@ -303,6 +335,17 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     // to it, so a large message is held only once while it is read. The caller's copy is let go at
     // once, if it gave it up.
     QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
+    if (reading == MimeReading::DirectWhenSimple) {
+        if (const std::optional<SimpleMessage> simple = readSimpleMessage(message)) {
+            readHeaders(simple->from, simple->subject, simple->date, internalDate, email);
+            if (simple->messageId)
+                email.MessageId = messageIdOf(*simple->messageId);
+            BodyBytes plain{PartBytes(simple->body),
+                            simple->charset ? simple->charset->toByteArray() : QByteArray()};
+            readBodies(std::nullopt, std::move(plain), inUtf8, message, email);
+            return email;
+        }
+    }
     GByteArray inMemory{reinterpret_cast<guint8*>(const_cast<char*>(message.constData())),
                         static_cast<guint>(std::min<qsizetype>(message.size(), G_MAXUINT))};
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
@@ -312,10 +355,8 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     if (!parsed)
         return email;
 
-    readSender(parsed.get(), email);
-    if (const char* subject = firstRawHeader(parsed.get(), "Subject"))
-        email.Subject = headerText(subject);
-    readDate(parsed.get(), internalDate, email);
+    readHeaders(firstRawHeader(parsed.get(), "From"), firstRawHeader(parsed.get(), "Subject"),
+                firstRawHeader(parsed.get(), "Date"), internalDate, email);
     if (const char* id = g_mime_message_get_message_id(parsed.get()))
         email.MessageId = QString::fromUtf8(id);
 
@@ -329,13 +370,6 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     parsed.reset();
     parser.reset();
     stream.reset();
-
-    email.HTMLTextBody = bodyText(html);
-    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
-        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
-    else if (bodies.plain)
-        email.PlainTextBody = bodyText(plain);
-    else if (bodies.html)
-        email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
+    readBodies(std::move(html), std::move(plain), inUtf8, message, email);
     return email;
 }
