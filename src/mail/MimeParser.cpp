@@ -231,15 +231,76 @@ std::optional<QByteArrayView> firstRawHeader(GMimeMessage* message, const char* 
     return raw ? std::optional(QByteArrayView(raw)) : std::nullopt;
 }
 
-void readSender(std::optional<QByteArrayView> raw, EmailObject& email) {
+bool isAsciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// A domain GMime's IDN lookup gives back as it is spelled: labels of ASCII letters, digits and
+// hyphens between single dots, none of them already in IDN form.
+bool keepsItsSpelling(QByteArrayView domain) {
+    if (domain.isEmpty())
+        return false;
+    for (qsizetype start = 0; start <= domain.size();) {
+        qsizetype end = domain.indexOf('.', start);
+        if (end < 0)
+            end = domain.size();
+        const QByteArrayView label = domain.sliced(start, end - start);
+        if (label.isEmpty() || label.sliced(0, std::min<qsizetype>(4, label.size()))
+                                       .compare("xn--", Qt::CaseInsensitive) == 0)
+            return false;
+        for (const char c : label)
+            if (!isAsciiAlnum(c) && c != '-')
+                return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// What internet_address_list_to_string gives for a list of one mailbox whose display name needs
+// no quoting and whose domain its IDN lookup would leave alone, without that lookup; nothing for
+// any other list.
+std::optional<QString> plainMailboxText(InternetAddressList* list) {
+    if (internet_address_list_length(list) != 1)
+        return std::nullopt;
+    InternetAddress* address = internet_address_list_get_address(list, 0);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address))
+        return std::nullopt;
+    const QByteArrayView addr(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    const qsizetype at = addr.indexOf('@');
+    if (at <= 0 || addr.lastIndexOf('@') != at || !keepsItsSpelling(addr.sliced(at + 1)))
+        return std::nullopt;
+    const char* name = internet_address_get_name(address);
+    const QByteArrayView shown(name ? name : "");
+    for (const char c : shown)
+        if (!isAsciiAlnum(c) && c != ' ')
+            return std::nullopt;
+    const QLatin1String addrText(addr.data(), addr.size());
+    if (shown.isEmpty())
+        return QString(addrText);
+    QString text;
+    text.reserve(shown.size() + addr.size() + 3);
+    return text.append(QLatin1String(shown.data(), shown.size()))
+        .append(u" <")
+        .append(addrText)
+        .append(u'>');
+}
+
+void readSender(std::optional<QByteArrayView> raw, MimeReading reading, EmailObject& email) {
     if (!raw)
         return;
     const GObjectPtr<InternetAddressList> from(
         internet_address_list_parse(nullptr, addressHeaderUtf8(*raw).constData()));
     if (!from || internet_address_list_length(from.get()) == 0)
         return;
-    GCharPtr display(internet_address_list_to_string(from.get(), nullptr, FALSE));
-    email.From = fromUtf8(display.get());
+    std::optional<QString> display;
+    if (reading == MimeReading::DirectWhenSimple)
+        display = plainMailboxText(from.get());
+    if (display) {
+        email.From = *display;
+    } else {
+        GCharPtr text(internet_address_list_to_string(from.get(), nullptr, FALSE));
+        email.From = fromUtf8(text.get());
+    }
     if (InternetAddressMailbox* mailbox = firstMailbox(from.get())) {
         email.FromName = fromUtf8(internet_address_get_name(INTERNET_ADDRESS(mailbox)));
         email.FromAddress = fromUtf8(internet_address_mailbox_get_addr(mailbox));
@@ -302,8 +363,8 @@ QString messageIdOf(QByteArrayView raw) {
 
 void readHeaders(std::optional<QByteArrayView> from, std::optional<QByteArrayView> subject,
                  std::optional<QByteArrayView> date, const QDateTime& internalDate,
-                 EmailObject& email) {
-    readSender(from, email);
+                 MimeReading reading, EmailObject& email) {
+    readSender(from, reading, email);
     if (subject)
         email.Subject = headerText(*subject);
     readDate(date, internalDate, email);
@@ -337,7 +398,7 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
     if (reading == MimeReading::DirectWhenSimple) {
         if (const std::optional<SimpleMessage> simple = readSimpleMessage(message)) {
-            readHeaders(simple->from, simple->subject, simple->date, internalDate, email);
+            readHeaders(simple->from, simple->subject, simple->date, internalDate, reading, email);
             if (simple->messageId)
                 email.MessageId = messageIdOf(*simple->messageId);
             BodyBytes plain{PartBytes(simple->body),
@@ -356,7 +417,7 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
         return email;
 
     readHeaders(firstRawHeader(parsed.get(), "From"), firstRawHeader(parsed.get(), "Subject"),
-                firstRawHeader(parsed.get(), "Date"), internalDate, email);
+                firstRawHeader(parsed.get(), "Date"), internalDate, reading, email);
     if (const char* id = g_mime_message_get_message_id(parsed.get()))
         email.MessageId = QString::fromUtf8(id);
 

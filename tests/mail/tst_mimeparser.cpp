@@ -231,6 +231,27 @@ void TestMimeParser::directReadingMatchesGMime_data() {
                body
         << true;
     QTest::newRow("no empty line after the headers") << head + "Body at once\r\n" << true;
+    // Senders: the direct reading formats one plain mailbox itself, without the IDN lookup.
+    const QList<QByteArray> senders = {"Amy Lee <amy@Example.TEST>",
+                                       "amy@mail-1.example.test",
+                                       "Amy Lee <amy@xn--bcher-kva.example>",
+                                       "\"Lee, Amy\" <amy@x.test>",
+                                       "Amy J. Lee <amy@x.test>",
+                                       "amy@x.test (Amy Lee)",
+                                       "Amy <amy@x.test.>",
+                                       "Amy <amy@my_host.test>",
+                                       "Amy <amy@-x.test>",
+                                       "Amy <\"a@b\"@x.test>",
+                                       "Amy <amy@[192.0.2.1]>",
+                                       "Amy <amy>",
+                                       "a@x.test, b@y.test",
+                                       "=?utf-8?q?Gr=C3=BC=C3=9Fe?= <amy@x.test>",
+                                       "J\xc3\xbcrgen <j@b\xc3\xbc"
+                                       "cher.example>"};
+    for (const QByteArray& sender : senders)
+        QTest::newRow(("sender " + sender).constData())
+            << "From: " + sender + "\r\n\r\n" + body
+            << !(sender.contains("=?") || sender.contains('\xc3'));
     QTest::newRow("encoded word") << "Subject: =?utf-8?q?Gr=C3=BC=C3=9Fe?=\r\n\r\n" + body << false;
     QTest::newRow("8-bit header") << "Subject: Gr\xc3\xbc\xc3\x9f\x65\r\n\r\n" + body << false;
     QTest::newRow("quoted-printable")
