@@ -132,15 +132,20 @@ struct BodyBytes {
     QByteArray charset;
 };
 
-// An HTML part that declares no charset may name one in its own markup, as browsers read it.
+// An HTML body that declares no charset may name one in its own markup, as browsers read it.
+BodyBytes bodyBytes(PartBytes bytes, QByteArray declaredCharset, bool html) {
+    BodyBytes body{std::move(bytes), std::move(declaredCharset)};
+    if (html && body.charset.trimmed().isEmpty())
+        body.charset = htmlDeclaredCharset(body.bytes.view());
+    return body;
+}
+
 std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html, const GByteArray* message) {
     if (!part)
         return std::nullopt;
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    BodyBytes body{transferDecoded(part, message), charset ? QByteArray(charset) : QByteArray()};
-    if (html && body.charset.trimmed().isEmpty())
-        body.charset = htmlDeclaredCharset(body.bytes.view());
-    return body;
+    return bodyBytes(transferDecoded(part, message), charset ? QByteArray(charset) : QByteArray(),
+                     html);
 }
 
 // The text of a body, read as the charset its senders really mean, in CR LF lines.
@@ -401,9 +406,13 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
             readHeaders(simple->from, simple->subject, simple->date, internalDate, reading, email);
             if (simple->messageId)
                 email.MessageId = messageIdOf(*simple->messageId);
-            BodyBytes plain{PartBytes(simple->body),
-                            simple->charset ? simple->charset->toByteArray() : QByteArray()};
-            readBodies(std::nullopt, std::move(plain), inUtf8, message, email);
+            BodyBytes body = bodyBytes(
+                PartBytes(simple->body),
+                simple->charset ? simple->charset->toByteArray() : QByteArray(), simple->html);
+            if (simple->html)
+                readBodies(std::move(body), std::nullopt, inUtf8, message, email);
+            else
+                readBodies(std::nullopt, std::move(body), inUtf8, message, email);
             return email;
         }
     }

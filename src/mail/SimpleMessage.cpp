@@ -51,12 +51,12 @@ private:
 };
 
 struct ContentType {
-    bool plainText = false;
+    bool html = false;
     std::optional<QByteArrayView> charset;
 };
 
-// "text/plain" with parameters of the simplest form (attribute=token or a quoted string without
-// escapes), at most one charset; nothing for any other value.
+// "text/plain" or "text/html" with parameters of the simplest form (attribute=token or a quoted
+// string without escapes), at most one charset; nothing for any other value.
 std::optional<ContentType> readContentType(QByteArrayView value) {
     Cursor cursor(value);
     cursor.skipBlanks();
@@ -67,9 +67,9 @@ std::optional<ContentType> readContentType(QByteArrayView value) {
     cursor.skipBlanks();
     const QByteArrayView subtype = cursor.token();
     ContentType result;
-    result.plainText = type.compare("text", Qt::CaseInsensitive) == 0 &&
-                       subtype.compare("plain", Qt::CaseInsensitive) == 0;
-    if (!result.plainText)
+    result.html = subtype.compare("html", Qt::CaseInsensitive) == 0;
+    if (type.compare("text", Qt::CaseInsensitive) != 0 ||
+        (!result.html && subtype.compare("plain", Qt::CaseInsensitive) != 0))
         return std::nullopt;
     for (cursor.skipBlanks(); !cursor.atEnd(); cursor.skipBlanks()) {
         if (!cursor.take(';'))
@@ -179,6 +179,7 @@ std::optional<SimpleMessage> readSimpleMessage(QByteArrayView message) {
         if (!type)
             return std::nullopt;
         result.charset = type->charset;
+        result.html = type->html;
     }
     result.body = message.sliced(start + (message[start] == '\r' ? 2 : 1));
     return result;

@@ -94,6 +94,7 @@ void TestMimeCorpus::readsAsExpected() {
     QCOMPARE(email.From, tree.From);
     QCOMPARE(email.Subject, tree.Subject);
     QCOMPARE(email.PlainTextBody, tree.PlainTextBody);
+    QCOMPARE(email.HTMLTextBody, tree.HTMLTextBody);
 }
 
 QTEST_GUILESS_MAIN(TestMimeCorpus)

@@ -257,7 +257,15 @@ void TestMimeParser::directReadingMatchesGMime_data() {
     QTest::newRow("quoted-printable")
         << head + "Content-Transfer-Encoding: quoted-printable\r\n\r\nCaf=C3=A9\r\n"
         << false;
-    QTest::newRow("html") << head + "Content-Type: text/html\r\n\r\n<p>Hi</p>\r\n" << false;
+    QTest::newRow("html") << head + "Content-Type: text/html; charset=utf-8\r\n\r\n<p>Hi</p>\r\n"
+                          << true;
+    QTest::newRow("html naming its charset")
+        << head + "Content-Type: TEXT/HTML\r\n\r\n<meta charset=\"iso-8859-2\"><p>\xb1</p>\r\n"
+        << true;
+    QTest::newRow("html without a charset")
+        << head + "Content-Type: text/html\r\n\r\n<p>Caf\xc3\xa9 &amp; Caf\xe9</p>" << true;
+    QTest::newRow("xhtml") << head + "Content-Type: application/xhtml+xml\r\n\r\n<p>x</p>\r\n"
+                           << false;
     QTest::newRow("invalid content type") << head + "Content-Type: text\r\n\r\n" + body << false;
     QTest::newRow("charset in RFC 2231 form")
         << head + "Content-Type: text/plain; charset*=utf-8''x\r\n\r\n" + body << false;
