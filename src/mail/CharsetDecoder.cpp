@@ -6,6 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // GLib names a member "signals"; Qt's keyword macro must not reach its headers.
 #undef signals
 #include <gmime/gmime.h>
@@ -82,9 +86,9 @@ const Superset supersets[] = {
     {"unicode-1-1-utf-7", {"UTF-7"}},
 };
 
-const Superset* findSuperset(const QByteArray& label) {
+const Superset* findSuperset(QByteArrayView label) {
     for (const Superset& superset : supersets)
-        if (label == superset.label)
+        if (label.compare(superset.label, Qt::CaseInsensitive) == 0)
             return &superset;
     return nullptr;
 }
@@ -101,12 +105,13 @@ QByteArrayView labelOf(QByteArrayView charset) {
 
 // The reading of a label; GMime's canonical name catches spellings such as "ISO_8859-1:1987".
 Reading readingOf(QByteArrayView charset, QByteArray& iconvName) {
-    const QByteArray label = labelOf(charset).toByteArray().toLower();
+    const QByteArrayView label = labelOf(charset);
     if (label.isEmpty())
         return {};
     if (const Superset* superset = findSuperset(label))
         return superset->reading;
-    iconvName = QByteArray(g_mime_charset_canon_name(label.constData())).toLower();
+    const QByteArray lowered = label.toByteArray().toLower();
+    iconvName = QByteArray(g_mime_charset_canon_name(lowered.constData())).toLower();
     if (const Superset* superset = findSuperset(iconvName))
         return superset->reading;
     return {iconvName.constData()};
@@ -170,6 +175,31 @@ bool printableAscii(quint64 word) {
     const quint64 belowSpace = (word - 0x20 * ones) & ~word & high;
     const quint64 aboveTilde = ((word + ones) | word) & high;
     return (belowSpace | aboveTilde) == 0;
+}
+
+// True when the sixteen bytes at data are printable ASCII, tabs, form feeds and line breaks, with
+// inCrLfLines only CR LF pairs that lie wholly among them.
+bool plainBlock(const char* data, bool inCrLfLines) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+    const auto is = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    // Signed compares: bytes from 0x80 on are negative, below the space.
+    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
+    const auto text =
+        unsigned(_mm_movemask_epi8(_mm_or_si128(printable, _mm_or_si128(is('\t'), is('\f')))));
+    const auto cr = unsigned(_mm_movemask_epi8(is('\r')));
+    const auto lf = unsigned(_mm_movemask_epi8(is('\n')));
+    if ((text | cr | lf) != 0xffff)
+        return false;
+    // Each CR directly before an LF and each LF directly after a CR; a CR in the last byte leaves
+    // a bit that no LF of these sixteen has, and the bytes are looked at one by one.
+    return !inCrLfLines || cr << 1 == lf;
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(inCrLfLines);
+    return false;
+#endif
 }
 
 // The length of the whole multi-byte UTF-8 sequence that starts at bytes[i]; 0 when none does.
@@ -309,11 +339,15 @@ bool decodesToItself(QByteArrayView bytes, QByteArrayView charset, bool inCrLfLi
     const Reading reading = readingOf(charset, iconvName);
     if ((!reading.utf8 && reading.iconvName) || bytes.startsWith("\xef\xbb\xbf"))
         return false;
-    // One pass, eight bytes at a time through printable ASCII, for valid UTF-8 without the
-    // controls readable() replaces: C0 but tab, line breaks and form feed, DEL, and C1 (0xc2 0x80
-    // to 0xc2 0x9f); and for the line breaks.
+    // One pass, sixteen or eight bytes at a time through plain ASCII text, for valid UTF-8 without
+    // the controls readable() replaces: C0 but tab, line breaks and form feed, DEL, and C1 (0xc2
+    // 0x80 to 0xc2 0x9f); and for the line breaks.
     const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size;) {
+        if (i + 16 <= size && plainBlock(bytes.data() + i, inCrLfLines)) {
+            i += 16;
+            continue;
+        }
         if (i + 8 <= size) {
             quint64 word;
             std::memcpy(&word, bytes.data() + i, 8);

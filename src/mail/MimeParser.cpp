@@ -6,6 +6,7 @@
 #include "mail/HeaderText.h"
 #include "mail/HtmlCharset.h"
 #include "mail/MimeText.h"
+#include "mail/SimpleMessage.h"
 #include "mail/TransferDecoding.h"
 
 #include <QTimeZone>
@@ -131,15 +132,20 @@ struct BodyBytes {
     QByteArray charset;
 };
 
-// An HTML part that declares no charset may name one in its own markup, as browsers read it.
+// An HTML body that declares no charset may name one in its own markup, as browsers read it.
+BodyBytes bodyBytes(PartBytes bytes, QByteArray declaredCharset, bool html) {
+    BodyBytes body{std::move(bytes), std::move(declaredCharset)};
+    if (html && body.charset.trimmed().isEmpty())
+        body.charset = htmlDeclaredCharset(body.bytes.view());
+    return body;
+}
+
 std::optional<BodyBytes> bodyBytes(GMimePart* part, bool html, const GByteArray* message) {
     if (!part)
         return std::nullopt;
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    BodyBytes body{transferDecoded(part, message), charset ? QByteArray(charset) : QByteArray()};
-    if (html && body.charset.trimmed().isEmpty())
-        body.charset = htmlDeclaredCharset(body.bytes.view());
-    return body;
+    return bodyBytes(transferDecoded(part, message), charset ? QByteArray(charset) : QByteArray(),
+                     html);
 }
 
 // The text of a body, read as the charset its senders really mean, in CR LF lines.
@@ -223,22 +229,83 @@ InternetAddressMailbox* firstMailbox(InternetAddressList* list) {
 
 // The raw value of the first header of that name: a message with two From or two Subject
 // headers shows the first, as mature readers do.
-const char* firstRawHeader(GMimeMessage* message, const char* name) {
+std::optional<QByteArrayView> firstRawHeader(GMimeMessage* message, const char* name) {
     GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
     GMimeHeader* header = g_mime_header_list_get_header(headers, name);
-    return header ? g_mime_header_get_raw_value(header) : nullptr;
+    const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    return raw ? std::optional(QByteArrayView(raw)) : std::nullopt;
 }
 
-void readSender(GMimeMessage* message, EmailObject& email) {
-    const char* raw = firstRawHeader(message, "From");
+bool isAsciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// A domain GMime's IDN lookup gives back as it is spelled: labels of ASCII letters, digits and
+// hyphens between single dots, none of them already in IDN form.
+bool keepsItsSpelling(QByteArrayView domain) {
+    if (domain.isEmpty())
+        return false;
+    for (qsizetype start = 0; start <= domain.size();) {
+        qsizetype end = domain.indexOf('.', start);
+        if (end < 0)
+            end = domain.size();
+        const QByteArrayView label = domain.sliced(start, end - start);
+        if (label.isEmpty() || label.sliced(0, std::min<qsizetype>(4, label.size()))
+                                       .compare("xn--", Qt::CaseInsensitive) == 0)
+            return false;
+        for (const char c : label)
+            if (!isAsciiAlnum(c) && c != '-')
+                return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// What internet_address_list_to_string gives for a list of one mailbox whose display name needs
+// no quoting and whose domain its IDN lookup would leave alone, without that lookup; nothing for
+// any other list.
+std::optional<QString> plainMailboxText(InternetAddressList* list) {
+    if (internet_address_list_length(list) != 1)
+        return std::nullopt;
+    InternetAddress* address = internet_address_list_get_address(list, 0);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address))
+        return std::nullopt;
+    const QByteArrayView addr(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    const qsizetype at = addr.indexOf('@');
+    if (at <= 0 || addr.lastIndexOf('@') != at || !keepsItsSpelling(addr.sliced(at + 1)))
+        return std::nullopt;
+    const char* name = internet_address_get_name(address);
+    const QByteArrayView shown(name ? name : "");
+    for (const char c : shown)
+        if (!isAsciiAlnum(c) && c != ' ')
+            return std::nullopt;
+    const QLatin1String addrText(addr.data(), addr.size());
+    if (shown.isEmpty())
+        return QString(addrText);
+    QString text;
+    text.reserve(shown.size() + addr.size() + 3);
+    return text.append(QLatin1String(shown.data(), shown.size()))
+        .append(u" <")
+        .append(addrText)
+        .append(u'>');
+}
+
+void readSender(std::optional<QByteArrayView> raw, MimeReading reading, EmailObject& email) {
     if (!raw)
         return;
     const GObjectPtr<InternetAddressList> from(
-        internet_address_list_parse(nullptr, addressHeaderUtf8(raw).constData()));
+        internet_address_list_parse(nullptr, addressHeaderUtf8(*raw).constData()));
     if (!from || internet_address_list_length(from.get()) == 0)
         return;
-    GCharPtr display(internet_address_list_to_string(from.get(), nullptr, FALSE));
-    email.From = fromUtf8(display.get());
+    std::optional<QString> display;
+    if (reading == MimeReading::DirectWhenSimple)
+        display = plainMailboxText(from.get());
+    if (display) {
+        email.From = *display;
+    } else {
+        GCharPtr text(internet_address_list_to_string(from.get(), nullptr, FALSE));
+        email.From = fromUtf8(text.get());
+    }
     if (InternetAddressMailbox* mailbox = firstMailbox(from.get())) {
         email.FromName = fromUtf8(internet_address_get_name(INTERNET_ADDRESS(mailbox)));
         email.FromAddress = fromUtf8(internet_address_mailbox_get_addr(mailbox));
@@ -247,8 +314,8 @@ void readSender(GMimeMessage* message, EmailObject& email) {
 
 // A date in a form the standard does not know, read as GMime guesses it ("Thu Feb 19 18:00:00
 // 2015", "2015-02-19 18:00:00").
-std::optional<QDateTime> guessedDate(const char* raw) {
-    const GCharPtr unfolded(g_mime_utils_header_unfold(raw));
+std::optional<QDateTime> guessedDate(QByteArrayView raw) {
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.toByteArray().constData()));
     GDateTime* date = g_mime_utils_header_decode_date(unfolded.get());
     if (!date)
         return std::nullopt;
@@ -261,18 +328,18 @@ std::optional<QDateTime> guessedDate(const char* raw) {
 
 // The Date header's date; the server's arrival time only when there is none to read, which the
 // e-mail object's note tells.
-void readDate(GMimeMessage* message, const QDateTime& internalDate, EmailObject& email) {
-    const char* raw = firstRawHeader(message, "Date");
-    std::optional<QDateTime> date = raw ? readDateHeader(raw) : std::nullopt;
+void readDate(std::optional<QByteArrayView> raw, const QDateTime& internalDate,
+              EmailObject& email) {
+    std::optional<QDateTime> date = raw ? readDateHeader(*raw) : std::nullopt;
     if (!date && raw)
-        date = guessedDate(raw);
+        date = guessedDate(*raw);
     if (date) {
         email.Date = *date;
         return;
     }
     email.Date = internalDate;
     constexpr qsizetype shownLength = 80;
-    const QString shown = raw ? headerText(raw).trimmed() : QString();
+    const QString shown = raw ? headerText(*raw).trimmed() : QString();
     email.ReadingNote =
         raw ? QStringLiteral("the Date header \"%1\" cannot be read; dated by the server's "
                              "arrival time")
@@ -292,9 +359,40 @@ QString unsplitMultipartText(GMimeMessage* message) {
     return prologue ? decodeUndeclared(prologue) : QString();
 }
 
+// The message's id as GMime reads it from a Message-ID field.
+QString messageIdOf(QByteArrayView raw) {
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.toByteArray().constData()));
+    const GCharPtr id(g_mime_utils_decode_message_id(unfolded.get()));
+    return fromUtf8(id.get());
+}
+
+void readHeaders(std::optional<QByteArrayView> from, std::optional<QByteArrayView> subject,
+                 std::optional<QByteArrayView> date, const QDateTime& internalDate,
+                 MimeReading reading, EmailObject& email) {
+    readSender(from, reading, email);
+    if (subject)
+        email.Subject = headerText(*subject);
+    readDate(date, internalDate, email);
+}
+
+// The e-mail object's texts from its bodies' bytes. A plain body wanted in UTF-8 may take over
+// message's memory.
+void readBodies(std::optional<BodyBytes> html, std::optional<BodyBytes> plain, PlainBodies inUtf8,
+                QByteArray& message, EmailObject& email) {
+    const bool hasHtml = html.has_value();
+    email.HTMLTextBody = bodyText(html);
+    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
+        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
+    else if (plain)
+        email.PlainTextBody = bodyText(plain);
+    else if (hasHtml)
+        email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
+}
+
 } // namespace
 
-EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8) {
+EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodies inUtf8,
+                       MimeReading reading) {
     initialiseGMime();
     EmailObject email;
     email.Date = internalDate;
@@ -303,6 +401,21 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     // to it, so a large message is held only once while it is read. The caller's copy is let go at
     // once, if it gave it up.
     QByteArray message = withHeaderBlockEnded(std::exchange(raw, QByteArray()));
+    if (reading == MimeReading::DirectWhenSimple) {
+        if (const std::optional<SimpleMessage> simple = readSimpleMessage(message)) {
+            readHeaders(simple->from, simple->subject, simple->date, internalDate, reading, email);
+            if (simple->messageId)
+                email.MessageId = messageIdOf(*simple->messageId);
+            BodyBytes body = bodyBytes(
+                PartBytes(simple->body),
+                simple->charset ? simple->charset->toByteArray() : QByteArray(), simple->html);
+            if (simple->html)
+                readBodies(std::move(body), std::nullopt, inUtf8, message, email);
+            else
+                readBodies(std::nullopt, std::move(body), inUtf8, message, email);
+            return email;
+        }
+    }
     GByteArray inMemory{reinterpret_cast<guint8*>(const_cast<char*>(message.constData())),
                         static_cast<guint>(std::min<qsizetype>(message.size(), G_MAXUINT))};
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
@@ -312,10 +425,8 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     if (!parsed)
         return email;
 
-    readSender(parsed.get(), email);
-    if (const char* subject = firstRawHeader(parsed.get(), "Subject"))
-        email.Subject = headerText(subject);
-    readDate(parsed.get(), internalDate, email);
+    readHeaders(firstRawHeader(parsed.get(), "From"), firstRawHeader(parsed.get(), "Subject"),
+                firstRawHeader(parsed.get(), "Date"), internalDate, reading, email);
     if (const char* id = g_mime_message_get_message_id(parsed.get()))
         email.MessageId = QString::fromUtf8(id);
 
@@ -329,13 +440,6 @@ EmailObject parseEmail(QByteArray raw, const QDateTime& internalDate, PlainBodie
     parsed.reset();
     parser.reset();
     stream.reset();
-
-    email.HTMLTextBody = bodyText(html);
-    if (plain && (inUtf8 == PlainBodies::Utf8 || plain->bytes.view().size() >= largeBody))
-        email.PlainTextUtf8 = bodyTextUtf8(*plain, message);
-    else if (bodies.plain)
-        email.PlainTextBody = bodyText(plain);
-    else if (bodies.html)
-        email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
+    readBodies(std::move(html), std::move(plain), inUtf8, message, email);
     return email;
 }

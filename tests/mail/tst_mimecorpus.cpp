@@ -85,6 +85,16 @@ void TestMimeCorpus::readsAsExpected() {
     QCOMPARE(!email.ReadingNote.isEmpty(), date == internalDate);
     QCOMPARE(email.PlainTextBody, expected[u"PlainTextBody"].toString());
     QCOMPARE(email.HTMLTextBody, expected[u"HTMLTextBody"].toString());
+
+    // A message of the commonest shape is read directly: it must read as GMime's tree reads it.
+    const EmailObject tree = parseEmail(contentsOf(message), internalDate,
+                                        PlainBodies::Utf8WhenLarge, MimeReading::GMimeOnly);
+    QCOMPARE(email.MessageId, tree.MessageId);
+    QCOMPARE(email.ReadingNote, tree.ReadingNote);
+    QCOMPARE(email.From, tree.From);
+    QCOMPARE(email.Subject, tree.Subject);
+    QCOMPARE(email.PlainTextBody, tree.PlainTextBody);
+    QCOMPARE(email.HTMLTextBody, tree.HTMLTextBody);
 }
 
 QTEST_GUILESS_MAIN(TestMimeCorpus)

@@ -1,4 +1,6 @@
+#include "mail/HeaderBlock.h"
 #include "mail/MimeParser.h"
+#include "mail/SimpleMessage.h"
 
 #include <QFile>
 #include <QTimeZone>
@@ -34,6 +36,8 @@ private slots:
     void parsesOnWorkerThreads();
     void largePlainBodyIsTheSameTextInUtf8_data();
     void largePlainBodyIsTheSameTextInUtf8();
+    void directReadingMatchesGMime_data();
+    void directReadingMatchesGMime();
 };
 
 void TestMimeParser::headersAndBodies_data() {
@@ -192,6 +196,116 @@ void TestMimeParser::parsesOnWorkerThreads() {
         worker.join();
     for (int i = 0; i < 4; ++i)
         QCOMPARE(results[i], i % 2 ? expectedJp : expectedHtml);
+}
+
+// A message of the commonest shape is read without GMime's tree; it must read exactly as the
+// tree reads it, and every other shape must be left to the tree.
+void TestMimeParser::directReadingMatchesGMime_data() {
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("direct");
+    const QByteArray head =
+        "From: Amy Lee <amy@example.test>\r\nSubject: Hello there\r\n"
+        "Date: Thu, 19 Feb 2015 09:30:00 +0100\r\nMessage-ID: <a1@example.test>\r\n";
+    const QByteArray body = "Line one\r\nZweite Zeile \xc3\xbc\r\n";
+    QTest::newRow("no content type") << head + "\r\n" + body << true;
+    QTest::newRow("quoted charset, more parameters")
+        << head + "Content-Type: Text/Plain; format=flowed;\r\n charset=\"UTF-8\"\r\n\r\n" + body
+        << true;
+    QTest::newRow("latin-1 body")
+        << head + "Content-Type: text/plain; charset=iso-8859-1\r\n\r\nCaf\xe9\r\n"
+        << true;
+    QTest::newRow("8bit, line feeds only, no trailing break")
+        << QByteArray(
+               "From: a@b.test\nSubject:  two  blanks \n\tfolded\nContent-Transfer-Encoding: 8BIT\n"
+               "\nbare\nlines")
+        << true;
+    QTest::newRow("empty values, missing date and body")
+        << QByteArray("From:\r\nSubject:\r\nDate:\r\nMessage-ID:\r\n\r\n") << true;
+    QTest::newRow("repeated From and Subject")
+        << "Subject: first\r\nFrom: one@x.test\r\nSubject: second\r\nFrom: two@x.test\r\n\r\n" +
+               body
+        << true;
+    QTest::newRow("unreadable date, group sender, comment")
+        << "From: Team: amy@x.test, bob@x.test;\r\nDate: sometime (soon)\r\n"
+           "Message-ID: <weird id@x.test> (c)\r\n\r\n" +
+               body
+        << true;
+    QTest::newRow("no empty line after the headers") << head + "Body at once\r\n" << true;
+    // Senders: the direct reading formats one plain mailbox itself, without the IDN lookup.
+    const QList<QByteArray> senders = {"Amy Lee <amy@Example.TEST>",
+                                       "amy@mail-1.example.test",
+                                       "Amy Lee <amy@xn--bcher-kva.example>",
+                                       "\"Lee, Amy\" <amy@x.test>",
+                                       "Amy J. Lee <amy@x.test>",
+                                       "amy@x.test (Amy Lee)",
+                                       "Amy <amy@x.test.>",
+                                       "Amy <amy@my_host.test>",
+                                       "Amy <amy@-x.test>",
+                                       "Amy <\"a@b\"@x.test>",
+                                       "Amy <amy@[192.0.2.1]>",
+                                       "Amy <amy>",
+                                       "a@x.test, b@y.test",
+                                       "=?utf-8?q?Gr=C3=BC=C3=9Fe?= <amy@x.test>",
+                                       "J\xc3\xbcrgen <j@b\xc3\xbc"
+                                       "cher.example>"};
+    for (const QByteArray& sender : senders)
+        QTest::newRow(("sender " + sender).constData())
+            << "From: " + sender + "\r\n\r\n" + body
+            << !(sender.contains("=?") || sender.contains('\xc3'));
+    QTest::newRow("encoded word") << "Subject: =?utf-8?q?Gr=C3=BC=C3=9Fe?=\r\n\r\n" + body << false;
+    QTest::newRow("8-bit header") << "Subject: Gr\xc3\xbc\xc3\x9f\x65\r\n\r\n" + body << false;
+    QTest::newRow("quoted-printable")
+        << head + "Content-Transfer-Encoding: quoted-printable\r\n\r\nCaf=C3=A9\r\n"
+        << false;
+    QTest::newRow("html") << head + "Content-Type: text/html; charset=utf-8\r\n\r\n<p>Hi</p>\r\n"
+                          << true;
+    QTest::newRow("html naming its charset")
+        << head + "Content-Type: TEXT/HTML\r\n\r\n<meta charset=\"iso-8859-2\"><p>\xb1</p>\r\n"
+        << true;
+    QTest::newRow("html without a charset")
+        << head + "Content-Type: text/html\r\n\r\n<p>Caf\xc3\xa9 &amp; Caf\xe9</p>" << true;
+    QTest::newRow("xhtml") << head + "Content-Type: application/xhtml+xml\r\n\r\n<p>x</p>\r\n"
+                           << false;
+    QTest::newRow("invalid content type") << head + "Content-Type: text\r\n\r\n" + body << false;
+    QTest::newRow("charset in RFC 2231 form")
+        << head + "Content-Type: text/plain; charset*=utf-8''x\r\n\r\n" + body << false;
+    QTest::newRow("two content types")
+        << head + "Content-Type: text/plain\r\nContent-Type: text/html\r\n\r\n" + body << false;
+    QTest::newRow("two message ids")
+        << head + "Message-ID: <b2@example.test>\r\n\r\n" + body << false;
+    QTest::newRow("attachment") << head +
+                                       "Content-Disposition: attachment; filename=a.txt\r\n\r\n" +
+                                       body
+                                << false;
+    QTest::newRow("multipart")
+        << head + "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nx\r\n--b--\r\n"
+        << false;
+    QTest::newRow("mbox separator")
+        << "From amy@x.test Thu Feb 19 09:30:00 2015\r\n" + head + "\r\n" + body << false;
+    QTest::newRow("blank before the colon") << "Subject : spaced\r\n\r\n" + body << false;
+    QTest::newRow("lone carriage return") << "Subject: a\rb\r\n\r\n" + body << false;
+    QTest::newRow("no header block") << "\r\n" + body << false;
+}
+
+void TestMimeParser::directReadingMatchesGMime() {
+    QFETCH(QByteArray, message);
+    QFETCH(bool, direct);
+    QCOMPARE(readSimpleMessage(withHeaderBlockEnded(message)).has_value(), direct);
+    for (const PlainBodies inUtf8 : {PlainBodies::Utf8WhenLarge, PlainBodies::Utf8}) {
+        const EmailObject read = parseEmail(message, internalDate, inUtf8);
+        const EmailObject tree = parseEmail(message, internalDate, inUtf8, MimeReading::GMimeOnly);
+        QCOMPARE(read.From, tree.From);
+        QCOMPARE(read.FromName, tree.FromName);
+        QCOMPARE(read.FromAddress, tree.FromAddress);
+        QCOMPARE(read.Subject, tree.Subject);
+        QCOMPARE(read.Date, tree.Date);
+        QCOMPARE(read.Date.offsetFromUtc(), tree.Date.offsetFromUtc());
+        QCOMPARE(read.ReadingNote, tree.ReadingNote);
+        QCOMPARE(read.MessageId, tree.MessageId);
+        QCOMPARE(read.PlainTextBody, tree.PlainTextBody);
+        QCOMPARE(read.PlainTextUtf8, tree.PlainTextUtf8);
+        QCOMPARE(read.HTMLTextBody, tree.HTMLTextBody);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMimeParser)
