@@ -68,12 +68,9 @@ ExportResult ExportJob::run(const ExportRequest& request) {
         folder.user = session.Username;
         folder.folder = request.folder;
         folder.uidValidity = session.FolderUidValidity();
+        if (request.allAgain || !record.knowsUidValidity(folder))
+            return everyNumberOf(range);
         QList<qint32> wanted;
-        if (request.allAgain || !record.knowsUidValidity(folder)) {
-            for (qint64 n = range.first; n <= range.last; ++n)
-                wanted.append(qint32(n));
-            return wanted;
-        }
         const std::optional<QList<MessageUid>> uids = session.GetMessageUids();
         if (!uids)
             return std::nullopt;

@@ -28,14 +28,14 @@ ListingOutcome outcomeOf(clsMailIMAP::ListingEnd end) {
     return ListingOutcome::Broken;
 }
 
+} // namespace
+
 QList<qint32> everyNumberOf(const ListingRange& range) {
     QList<qint32> numbers;
     for (qint64 n = range.first; n <= range.last; ++n)
         numbers.append(qint32(n));
     return numbers;
 }
-
-} // namespace
 
 Listing::Listing(std::shared_ptr<clsMailIMAP> session) : session_(std::move(session)) {}
 

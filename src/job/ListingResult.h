@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 namespace job {
@@ -22,6 +23,9 @@ struct ListingRange {
     qint32 first = 1;
     qint32 last = 0;
 };
+
+// Every message number of range, first to last.
+QList<qint32> everyNumberOf(const ListingRange& range);
 
 struct ListingResult {
     ListingOutcome outcome = ListingOutcome::NotSignedIn;
