@@ -136,11 +136,8 @@ std::optional<QString> SavedRecord::read() {
         if (line.count('\t') != fieldCount - 1)
             continue;
         entries_.append(line.toByteArray());
-        index(entries_.size() - 1);
-        const QByteArray& entry = entries_.last();
-        const Tabs tabs = tabsOf(entry);
-        uidValidities_.insert(validityKey(lineMailbox(QByteArrayView(entry).first(tabs[2])),
-                                          number(field(entry, tabs, 3))));
+        const UidKey key = index(entries_.size() - 1);
+        uidValidities_.insert(validityKey(key.mailbox, key.uidValidity));
     }
     return std::nullopt;
 }
@@ -171,17 +168,17 @@ int SavedRecord::mailboxOf(const MessageOrigin& origin, bool create) {
 }
 
 // An entry is found by its UID when it has one, and by its first three fields with the sixth to
-// eighth when it has a Message-ID.
-void SavedRecord::index(qsizetype position) {
+// eighth when it has a Message-ID. Answers the entry's keys; a UID of 0 is none.
+SavedRecord::UidKey SavedRecord::index(qsizetype position) {
     const QByteArray& line = entries_[position];
     const Tabs tabs = tabsOf(line);
-    const quint32 uid = number(field(line, tabs, 4));
-    if (uid != 0)
-        byUid_.insert(
-            {lineMailbox(QByteArrayView(line).first(tabs[2])), number(field(line, tabs, 3)), uid},
-            position);
+    const UidKey key{lineMailbox(QByteArrayView(line).first(tabs[2])), number(field(line, tabs, 3)),
+                     number(field(line, tabs, 4))};
+    if (key.uid != 0)
+        byUid_.insert(key, position);
     if (byMessageId_ && !field(line, tabs, 5).isEmpty())
         byMessageId_->insert(messageIdKeyOf(position), position);
+    return key;
 }
 
 void SavedRecord::indexMessageIds() {

@@ -66,7 +66,7 @@ private:
 
     // An entry is kept as its line, in UTF-8 and without the line end: the keys are read from the
     // line's fields as they are written, so reading a large record unescapes nothing.
-    void index(qsizetype position);
+    UidKey index(qsizetype position);
     void indexMessageIds();
     QByteArray messageIdKeyOf(qsizetype position) const;
     QByteArray fileOf(qsizetype position) const;
