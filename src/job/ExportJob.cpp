@@ -3,6 +3,7 @@
 #include "base/Guard.h"
 #include "base/Prompter.h"
 #include "export/SavedRecord.h"
+#include "job/ListedOrigin.h"
 #include "job/Listing.h"
 #include "job/SaveChecked.h"
 #include "list/ListingHandler.h"
@@ -63,11 +64,8 @@ ExportResult ExportJob::run(const ExportRequest& request) {
     }
     // The numbers to list: with the folder known to the record, only those it does not name.
     const auto numbersNotSaved = [&](const ListingRange& range) -> std::optional<QList<qint32>> {
-        MessageOrigin folder;
-        folder.server = QStringLiteral("%1:%2").arg(session.IMAPServer).arg(session.PORT);
-        folder.user = session.Username;
-        folder.folder = request.folder;
-        folder.uidValidity = session.FolderUidValidity();
+        const MessageOrigin folder =
+            mailboxOrigin(session, request.folder, session.FolderUidValidity());
         if (request.allAgain || !record.knowsUidValidity(folder))
             return everyNumberOf(range);
         QList<qint32> wanted;

@@ -4,13 +4,19 @@
 
 namespace job {
 
-MessageOrigin listedOrigin(const clsMailIMAP& session, const QString& sender) {
-    const clsMailIMAP::Identity& identity = session.ListedIdentity();
+MessageOrigin mailboxOrigin(const clsMailIMAP& session, const QString& folder,
+                            quint32 uidValidity) {
     MessageOrigin origin;
     origin.server = QStringLiteral("%1:%2").arg(session.IMAPServer).arg(session.PORT);
     origin.user = session.Username;
-    origin.folder = identity.folder;
-    origin.uidValidity = identity.uidValidity;
+    origin.folder = folder;
+    origin.uidValidity = uidValidity;
+    return origin;
+}
+
+MessageOrigin listedOrigin(const clsMailIMAP& session, const QString& sender) {
+    const clsMailIMAP::Identity& identity = session.ListedIdentity();
+    MessageOrigin origin = mailboxOrigin(session, identity.folder, identity.uidValidity);
     origin.uid = identity.uid;
     origin.messageId = identity.messageId;
     origin.sender = sender;
