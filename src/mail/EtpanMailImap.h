@@ -85,7 +85,9 @@ private:
     quint64 lastCallId_ = 0;
     QHash<quint64, Pending*> pending_;
     bool fetchAhead_ = true;
-    qint64 fetchAheadLimit_ = 16 * 1024 * 1024;
+    // The requests in flight count against it too: at 16 MB a link of 50 ms round trip carried
+    // half of what the server could send.
+    qint64 fetchAheadLimit_ = 64 * 1024 * 1024;
     PlainBodies plainBodies_ = PlainBodies::Utf8WhenLarge;
     qint32 selectedCount_ = 0;  // messages of the folder selected last
     quint32 uidValidity_ = 0;   // its UIDVALIDITY
