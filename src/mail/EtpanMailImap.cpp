@@ -18,6 +18,10 @@ constexpr int abortPollMs = 50;
 // How long a message fetched ahead may still take to arrive after an abort: short enough that a
 // Stop shows its end within a second even when the message never comes.
 constexpr qint64 abortGraceMs = 300;
+// Messages fetched ahead arrive many at once: their progress is reported only when the last report
+// is this old, and for the last one, so the window shows the count a hundred times a second
+// instead of doing its progress work several times for every message.
+constexpr qint64 aheadProgressMs = 10;
 
 // A fetched message's last-error text, which the error log records: what its reading had to guess.
 QString readingNote(quint32 number, const EmailObject& email) {
@@ -34,10 +38,16 @@ struct EtpanMailImap::Pending {
 };
 
 EtpanMailImap::EtpanMailImap() {
+    sincePosted_.start();
     worker_ = new EtpanWorker([this](quint64 callId, int percent) {
-        // Called in the worker thread: hand the report to the window's thread.
+        // Called in the worker thread: hand the report to the window's thread, a body's end
+        // always, its parts at most every aheadProgressMs.
         if (callId != awaitedCallId_.load(std::memory_order_relaxed))
             return;
+        const qint64 now = sincePosted_.elapsed();
+        if (percent < 100 && now - lastPostedMs_ < aheadProgressMs)
+            return;
+        lastPostedMs_ = now;
         QMetaObject::invokeMethod(
             this, [this, callId, percent] { progressed(callId, percent); }, Qt::QueuedConnection);
     });
@@ -108,8 +118,19 @@ void EtpanMailImap::finished(quint64 callId) {
 }
 
 void EtpanMailImap::progressed(quint64 callId, int percent) {
-    if (pending_.contains(callId) || (aheadWait_ && callId == aheadCallId_))
+    if (pending_.contains(callId))
         emit PercentDone(percent);
+    else if (aheadWait_ && callId == aheadCallId_)
+        reportAheadProgress(percent, false);
+}
+
+// The reports of the work fetching ahead, where many messages arrive together: at most every
+// aheadProgressMs, besides those that must be seen.
+void EtpanMailImap::reportAheadProgress(int percent, bool always) {
+    if (!always && sinceProgress_.isValid() && !sinceProgress_.hasExpired(aheadProgressMs))
+        return;
+    sinceProgress_.start();
+    emit PercentDone(percent);
 }
 
 qint32 EtpanMailImap::Connect(const QString& host) {
@@ -230,7 +251,8 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
     plan_->next = n + 1;
     const std::shared_ptr<FetchAheadBuffer> buffer = plan_->buffer;
     const quint64 callId = plan_->callId;
-    if (n == plan_->last)
+    const bool lastOfPlan = n == plan_->last;
+    if (lastOfPlan)
         plan_.reset(); // the worker ends by itself after the last message
 
     std::optional<FetchAheadBuffer::Outcome> outcome = buffer->take(n);
@@ -268,7 +290,7 @@ std::unique_ptr<EmailObject> EtpanMailImap::fetchPlanned(quint32 n) {
         return nullptr;
     }
     lastError_ = readingNote(n, *outcome->email);
-    emit PercentDone(100);
+    reportAheadProgress(100, lastOfPlan);
     return std::make_unique<EmailObject>(std::move(*outcome->email));
 }
 

@@ -3,6 +3,7 @@
 #include "mail/MailImap.h"
 #include "mail/MimeParser.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QThread>
 
@@ -72,6 +73,7 @@ private:
     template <class Result> Result call(std::function<Result(EtpanWorker&)> job);
     void finished(quint64 callId);
     void progressed(quint64 callId, int percent);
+    void reportAheadProgress(int percent, bool always);
     std::unique_ptr<EmailObject> fetchOne(qint32 sequenceNumber, qint32 flags);
     std::unique_ptr<EmailObject> fetchPlanned(quint32 n);
     void dropPlan();
@@ -94,6 +96,9 @@ private:
     qint32 refusedForSize_ = 0; // what MessageRefusedForSize() answers
     std::optional<Plan> plan_;
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
+    QElapsedTimer sinceProgress_;     // since the last progress of the work fetching ahead
+    QElapsedTimer sincePosted_;       // read in the worker thread
+    qint64 lastPostedMs_ = -1000;     // the worker thread's: when it last posted a report
     quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown
     // The call this thread waits for, 0 when it waits for none: the worker hands over only its
     // progress, so fetching ahead does not wake this thread for messages nobody waits for yet.

@@ -149,7 +149,7 @@ void FetchAheadBuffer::put(quint32 n, EtpanWorker::Fetched message) {
     seen_.insert(n);
     heldBytes_ += message.raw.size();
     unparsed_.emplace_back(n, std::move(message));
-    arrived_.notify_all();
+    arrived_.notify_one(); // one parsing thread takes it
 }
 
 // Called in the worker thread.
