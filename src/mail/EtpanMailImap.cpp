@@ -38,16 +38,10 @@ struct EtpanMailImap::Pending {
 };
 
 EtpanMailImap::EtpanMailImap() {
-    sincePosted_.start();
     worker_ = new EtpanWorker([this](quint64 callId, int percent) {
-        // Called in the worker thread: hand the report to the window's thread, a body's end
-        // always, its parts at most every aheadProgressMs.
+        // Called in the worker thread: hand the report to the window's thread.
         if (callId != awaitedCallId_.load(std::memory_order_relaxed))
             return;
-        const qint64 now = sincePosted_.elapsed();
-        if (percent < 100 && now - lastPostedMs_ < aheadProgressMs)
-            return;
-        lastPostedMs_ = now;
         QMetaObject::invokeMethod(
             this, [this, callId, percent] { progressed(callId, percent); }, Qt::QueuedConnection);
     });

@@ -97,8 +97,6 @@ private:
     std::optional<Plan> plan_;
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
     QElapsedTimer sinceProgress_;     // since the last progress of the work fetching ahead
-    QElapsedTimer sincePosted_;       // read in the worker thread
-    qint64 lastPostedMs_ = -1000;     // the worker thread's: when it last posted a report
     quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown
     // The call this thread waits for, 0 when it waits for none: the worker hands over only its
     // progress, so fetching ahead does not wake this thread for messages nobody waits for yet.

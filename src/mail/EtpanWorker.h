@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -133,6 +134,7 @@ private:
     ProgressSink progress_;
     quint64 callId_ = 0;
     int lastPercent_ = -1;
+    QElapsedTimer sinceAheadReport_; // while fetching ahead: since the last progress reported
     qint64 callStartMs_ = 0;
 
     std::atomic<bool> cancelled_{false};

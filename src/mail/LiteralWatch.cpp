@@ -1,15 +1,9 @@
 #include "mail/LiteralWatch.h"
 
+#include <QByteArrayView>
+
 #include <cstring>
 #include <limits>
-
-namespace {
-
-// Enough for "* 4294967295 FETCH", and for "{18446744073709551615}\r".
-constexpr qsizetype headSize = 24;
-constexpr qsizetype tailSize = 24;
-
-} // namespace
 
 bool LiteralWatch::feed(const char* data, qsizetype size) {
     bool beyond = false;
@@ -23,11 +17,10 @@ bool LiteralWatch::feed(const char* data, qsizetype size) {
         }
         const auto* newline = static_cast<const char*>(std::memchr(data, '\n', std::size_t(size)));
         const qsizetype taken = newline ? newline - data + 1 : size;
-        if (head_.size() < headSize)
-            head_.append(data, qMin(taken, headSize - head_.size()));
-        tail_.append(data + qMax<qsizetype>(0, taken - tailSize), qMin(taken, tailSize));
-        if (tail_.size() > tailSize)
-            tail_.remove(0, tail_.size() - tailSize);
+        const qsizetype toHead = qMin(taken, headSize - headSize_);
+        std::memcpy(head_.data() + headSize_, data, std::size_t(toHead));
+        headSize_ += toHead;
+        keepTail(data, taken);
         data += taken;
         size -= taken;
         if (newline) {
@@ -39,10 +32,25 @@ bool LiteralWatch::feed(const char* data, qsizetype size) {
     return beyond;
 }
 
+// The last bytes of the line so far, with size more of them: kept in place, since this runs for
+// every line of every message.
+void LiteralWatch::keepTail(const char* data, qsizetype size) {
+    if (size >= tailSize) {
+        std::memcpy(tail_.data(), data + size - tailSize, std::size_t(tailSize));
+        tailSize_ = tailSize;
+        return;
+    }
+    const qsizetype dropped = qMax<qsizetype>(0, tailSize_ + size - tailSize);
+    std::memmove(tail_.data(), tail_.data() + dropped, std::size_t(tailSize_ - dropped));
+    tailSize_ -= dropped;
+    std::memcpy(tail_.data() + tailSize_, data, std::size_t(size));
+    tailSize_ += size;
+}
+
 // A complete line is in head_ and tail_ (which end with its LF).
 void LiteralWatch::endLine() {
     // "* n FETCH", read without taking the line apart: this runs for every message.
-    const QByteArrayView head(head_);
+    const QByteArrayView head(head_.data(), headSize_);
     const qsizetype numberEnd = head.startsWith("* ") ? head.indexOf(' ', 2) : -1;
     if (numberEnd > 2) {
         bool ok = false;
@@ -52,16 +60,16 @@ void LiteralWatch::endLine() {
             fetchNumber_ = number;
     }
 
-    QByteArray end = tail_.chopped(1);
+    QByteArrayView end(tail_.data(), tailSize_ - 1);
     if (end.endsWith('\r'))
         end.chop(1);
     const qsizetype open = end.lastIndexOf('{');
-    const bool cut = tail_.size() == tailSize; // the line may begin before the tail
-    head_.clear();
-    tail_.clear();
+    const bool cut = tailSize_ == tailSize; // the line may begin before the tail
+    headSize_ = 0;
+    tailSize_ = 0;
     if (!end.endsWith('}'))
         return;
-    const QByteArray digits = end.mid(open + 1, end.size() - open - 2);
+    const QByteArrayView digits = end.sliced(open + 1, end.size() - open - 2);
     if (digits.isEmpty() || (open < 0 && !cut))
         return;
     // Digits that fill the whole tail announce more than any number here holds.
@@ -82,8 +90,8 @@ void LiteralWatch::endLine() {
 
 void LiteralWatch::reset() {
     literalLeft_ = 0;
-    head_.clear();
-    tail_.clear();
+    headSize_ = 0;
+    tailSize_ = 0;
     announced_ = 0;
     fetchNumber_ = 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QtGlobal>
+
+#include <array>
 
 // Follows what a server sends, as it arrives, for the announcement of a literal ("{size}" at the
 // end of a line) larger than a limit, before any of its bytes are kept. The bytes of the literals
@@ -23,13 +24,20 @@ public:
     // The message number of the last "* n FETCH" line, 0 when none came.
     quint32 fetchNumber() const { return fetchNumber_; }
 
+    // Enough for "* 4294967295 FETCH", and for "{18446744073709551615}\r\n".
+    static constexpr qsizetype headSize = 24;
+    static constexpr qsizetype tailSize = 24;
+
 private:
     void endLine();
+    void keepTail(const char* data, qsizetype size);
 
     quint64 limit_;
-    quint64 literalLeft_ = 0; // bytes of the literal being received, not yet seen
-    QByteArray head_;         // the first bytes of the line being received
-    QByteArray tail_;         // its last bytes
+    quint64 literalLeft_ = 0;              // bytes of the literal being received, not yet seen
+    std::array<char, headSize> head_ = {}; // the first bytes of the line being received
+    qsizetype headSize_ = 0;
+    std::array<char, tailSize> tail_ = {}; // its last bytes
+    qsizetype tailSize_ = 0;
     quint64 announced_ = 0;
     quint32 fetchNumber_ = 0;
 };
