@@ -115,8 +115,7 @@ Download::Outcome Download::oneFile(const QString& folder, const bool& stopReque
         guard_(152, [&] { record = records_.messageToSave(i); });
         if (!record)
             ++skipped_;
-        else if (!write(*output->device,
-                        MessageText::localeBytes(MessageText::oneFileBlock(*record))))
+        else if (!write(*output, MessageText::localeBytes(MessageText::oneFileBlock(*record))))
             return Outcome::Failed;
         else
             written.append(i);
@@ -186,7 +185,7 @@ bool Download::finish(Output& output) {
 std::optional<QString> Download::save(const QString& folder, const QString& fileName,
                                       const QByteArray& bytes) {
     std::optional<Output> output = begin(folder, fileName);
-    if (!output || !write(*output->device, bytes) || !finish(*output))
+    if (!output || !write(*output, bytes) || !finish(*output))
         return std::nullopt;
     return output->path;
 }
@@ -246,6 +245,20 @@ bool Download::write(QIODevice& device, const QByteArray& bytes) {
             return false;
         }
         done += written;
+    }
+    return true;
+}
+
+// A long file has its write-back started every few megabytes, so that the disk works while the
+// rest is written.
+bool Download::write(Output& output, const QByteArray& bytes) {
+    constexpr qint64 writeBackEvery = 8 * 1024 * 1024;
+    if (!write(*output.device, bytes))
+        return false;
+    output.notWrittenBack += bytes.size();
+    if (output.notWrittenBack >= writeBackEvery) {
+        Durability::startWriteBack(*output.device);
+        output.notWrittenBack = 0;
     }
     return true;
 }

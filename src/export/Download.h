@@ -94,6 +94,7 @@ private:
         QString path; // the first name free when it was begun, which failures name
         TemporaryName temporary;
         std::unique_ptr<QIODevice> device; // open, on the temporary name
+        qint64 notWrittenBack = 0;         // bytes written since the write-back was started
     };
 
     Outcome separateFiles(const FolderSource& folder, const bool& stopRequested);
@@ -112,6 +113,7 @@ private:
     bool makeDurable();
     std::unique_ptr<QIODevice> openForWriting(const QString& devicePath);
     bool write(QIODevice& device, const QByteArray& bytes);
+    bool write(Output& output, const QByteArray& bytes);
     bool close(QIODevice& device);
     void reportFileFailure(const QIODevice& device);
     void reportFileFailure(const QString& path, const QString& reason);

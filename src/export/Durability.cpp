@@ -1,6 +1,7 @@
 #include "export/Durability.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -36,6 +37,15 @@ int syncFileSystem(const QString& folder) {
 #endif
 
 } // namespace
+
+void startWriteBack(const QIODevice& device) {
+#ifdef __linux__
+    if (const auto* file = qobject_cast<const QFileDevice*>(&device); file && file->handle() >= 0)
+        sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(device);
+#endif
+}
 
 std::optional<Failure> flush(const QStringList& files) {
     QStringList folders;
