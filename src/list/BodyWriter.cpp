@@ -1,5 +1,7 @@
 #include "list/BodyWriter.h"
 
+#include "base/BackgroundPriority.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
@@ -17,7 +19,10 @@ constexpr qsizetype writeOutSize = 1 << 20;
 BodyWriter::BodyWriter(int descriptor)
     : descriptor_(descriptor), encoder_(QStringConverter::Utf8, QStringConverter::Flag::Stateless) {
     pending_.reserve(writeOutSize + 3 * sliceSize);
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        BackgroundPriority::lowerCurrentThread();
+        run();
+    });
 }
 
 BodyWriter::~BodyWriter() {

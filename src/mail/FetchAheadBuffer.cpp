@@ -1,5 +1,6 @@
 #include "mail/FetchAheadBuffer.h"
 
+#include "base/BackgroundPriority.h"
 #include "mail/MimeParser.h"
 
 #include <algorithm>
@@ -23,7 +24,10 @@ FetchAheadBuffer::FetchAheadBuffer(qint64 byteLimit, Notify notify, PlainBodies 
     : byteLimit_(byteLimit), notify_(std::move(notify)), inUtf8_(inUtf8) {
     try {
         for (unsigned i = parsingThreads(); i > 0; --i)
-            parsers_.emplace_back([this] { parseArrivals(); });
+            parsers_.emplace_back([this] {
+                BackgroundPriority::lowerCurrentThread();
+                parseArrivals();
+            });
     } catch (...) {
         joinParsers();
         throw;
