@@ -1,5 +1,7 @@
 #include "base/BackgroundPriority.h"
 
+#include <QtGlobal>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -7,8 +9,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
-
-#include <QtGlobal>
 
 namespace BackgroundPriority {
 
