@@ -8,6 +8,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 namespace {
 
@@ -54,8 +55,21 @@ QByteArray unescaped(QByteArrayView field) {
     return text;
 }
 
+// The date as Qt's ISO text in UTC ("2026-03-03T10:15:30Z"), written directly for the years of
+// four digits: this runs for every message saved, and Qt's formatting of it was a tenth of a
+// save's time.
 QString dateText(const QDateTime& date) {
-    return date.isValid() ? date.toUTC().toString(Qt::ISODate) : QString();
+    if (!date.isValid())
+        return {};
+    const QDateTime utc = date.toUTC();
+    const QDate day = utc.date();
+    if (day.year() < 0 || day.year() > 9999)
+        return utc.toString(Qt::ISODate);
+    const QTime time = utc.time();
+    char text[21];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", day.year(), day.month(),
+                  day.day(), time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(text, 20);
 }
 
 // Where each of the line's tabs is; the line has fieldCount - 1 of them.
