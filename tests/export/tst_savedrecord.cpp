@@ -36,6 +36,8 @@ private slots:
     void knowsMessagesAgain_data();
     void knowsMessagesAgain();
     void fieldsSurviveWritingAndReading();
+    void datesKeepTheirText_data();
+    void datesKeepTheirText();
     void secondRunIsTurnedAway();
     void foreignRecordIsRefused();
 };
@@ -118,6 +120,40 @@ void TestSavedRecord::fieldsSurviveWritingAndReading() {
     QCOMPARE(record.savedFile(odd), file);
     odd.uidValidity = 6; // by Message-ID, sender and date
     QCOMPARE(record.savedFile(odd), file);
+}
+
+// Records written before keep matching: the date is Qt's ISO text in UTC, whatever the offset.
+void TestSavedRecord::datesKeepTheirText_data() {
+    QTest::addColumn<QDateTime>("date");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("UTC") << QDateTime(QDate(2025, 3, 3), QTime(15, 22, 7, 450), Qt::UTC)
+                         << QByteArray("2025-03-03T15:22:07Z");
+    QTest::newRow("ahead of UTC, the day before")
+        << QDateTime(QDate(2026, 1, 1), QTime(2, 5), Qt::OffsetFromUTC, 5 * 3600 + 1800)
+        << QByteArray("2025-12-31T20:35:00Z");
+    QTest::newRow("year 1") << QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC)
+                            << QByteArray("0001-01-01T00:00:00Z");
+    QTest::newRow("year 10000")
+        << QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC)
+        << QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC).toString(Qt::ISODate).toUtf8();
+    QTest::newRow("none") << QDateTime() << QByteArray();
+}
+
+void TestSavedRecord::datesKeepTheirText() {
+    QFETCH(QDateTime, date);
+    QFETCH(QByteArray, text);
+    QTemporaryDir folder;
+    MessageOrigin dated = origin(QStringLiteral("Inbox"), 5, 1, QStringLiteral("<d@x>"));
+    dated.date = date;
+    {
+        SavedRecord record;
+        QCOMPARE(record.open(folder.path()), std::nullopt);
+        record.add(dated, QStringLiteral("d.txt"));
+        QCOMPARE(record.write(), std::nullopt);
+    }
+    QFile written(folder.filePath(SavedRecord::fileName()));
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll().split('\n').value(1).split('\t').value(7), text);
 }
 
 void TestSavedRecord::secondRunIsTurnedAway() {
