@@ -153,8 +153,8 @@ std::optional<Download::Output> Download::begin(const QString& folder, const QSt
     Output output;
     output.folder = folder;
     output.fileName = fileName;
-    output.path = FreeName::firstFree(folder, fileName);
-    currentPath_ = output.path;
+    currentFolder_ = folder;
+    currentFileName_ = fileName;
     // Hidden, and unique however many runs write into the folder at once.
     const QString temporary = pathOf(
         folder, QStringLiteral(".%1.%2.part")
@@ -273,7 +273,7 @@ bool Download::close(QIODevice& device) {
 }
 
 void Download::reportFileFailure(const QIODevice& device) {
-    reportFileFailure(currentPath_, device.errorString());
+    reportFileFailure(FreeName::firstFree(currentFolder_, currentFileName_), device.errorString());
 }
 
 void Download::reportFileFailure(const QString& path, const QString& reason) {

@@ -91,7 +91,7 @@ private:
     struct Output {
         QString folder;
         QString fileName;
-        QString path; // the first name free when it was begun, which failures name
+        QString path; // the name it was saved under, once finished
         TemporaryName temporary;
         std::unique_ptr<QIODevice> device; // open, on the temporary name
         qint64 notWrittenBack = 0;         // bytes written since the write-back was started
@@ -127,7 +127,9 @@ private:
     const RecordStore& records_;
     Guard& guard_;
     QPointer<QWidget> window_;
-    QString currentPath_;
+    // The file being written, which a failure names by the first name free for it.
+    QString currentFolder_;
+    QString currentFileName_;
     QStringList saved_; // the files this run added
     void tellProgress();
 
