@@ -20,8 +20,8 @@ struct Failure {
 // where the system has no such request, and its failures show in the flush.
 void startWriteBack(const QIODevice& device);
 
-// Flushes every file (on Linux with one write-back of each file system that holds them), then
-// every folder that holds one of them; the first failure, if any.
+// Flushes every file (on Linux, when there are many, with one write-back of each file system that
+// holds them), then every folder that holds one of them; the first failure, if any.
 std::optional<Failure> flush(const QStringList& files);
 
 } // namespace Durability

@@ -8,6 +8,10 @@
 #include <unistd.h>
 #include <utility>
 
+#ifdef __linux__
+#include <fcntl.h>
+#endif
+
 namespace {
 
 // Characters converted at a time, and the bytes gathered before they are written.
@@ -207,6 +211,11 @@ bool BodyWriter::writeOut() {
         }
         done += n;
     }
+#ifdef __linux__
+    // The store is written back as it grows: left to wait in the system's cache, it would be
+    // written back by the flush that ends a save into a folder on the same disk.
+    sync_file_range(descriptor_, pendingOffset_, pending_.size(), SYNC_FILE_RANGE_WRITE);
+#endif
     pendingOffset_ += pending_.size();
     pending_.truncate(0); // keeps its capacity for the next bodies
     // Every body but the one being converted is now wholly in the file.
