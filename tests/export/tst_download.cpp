@@ -94,6 +94,7 @@ private slots:
     void separateFileBytes();
     void oneFileBytes();
     void checkedRowsNumberTheFiles();
+    void manyFilesAreFlushedTogether();
     void secondRunKeepsWhatWasSaved_data();
     void secondRunKeepsWhatWasSaved();
     void fileAppearingMeanwhileIsKept_data();
@@ -189,6 +190,18 @@ void TestDownload::checkedRowsNumberTheFiles() {
              (QStringList{"1 - 2015-02-19 Message 2.txt", "2 - 2015-02-19 Message 5.txt"}));
     QCOMPARE(readFile(dir->filePath("1 - 2015-02-19 Message 2.txt")), expectedSeparateFile(2));
     QCOMPARE(readFile(dir->filePath("2 - 2015-02-19 Message 5.txt")), expectedSeparateFile(5));
+}
+
+// Past a few files, the run makes them durable with one write-back of their file system.
+void TestDownload::manyFilesAreFlushedTogether() {
+    constexpr int rows = 40;
+    Listing listing(rows);
+    for (int i = 1; i <= rows; ++i)
+        listing.list.setChecked(i, true);
+    QCOMPARE(run(listing, SaveMethod::SeparateFiles), Download::Outcome::Finished);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), rows);
+    QCOMPARE(readFile(dir->filePath("40 - 2015-02-19 Message 40.txt")), expectedSeparateFile(40));
+    QVERIFY(prompter->boxes.isEmpty());
 }
 
 void TestDownload::secondRunKeepsWhatWasSaved_data() {
