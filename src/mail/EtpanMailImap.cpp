@@ -18,10 +18,6 @@ constexpr int abortPollMs = 50;
 // How long a message fetched ahead may still take to arrive after an abort: short enough that a
 // Stop shows its end within a second even when the message never comes.
 constexpr qint64 abortGraceMs = 300;
-// Messages fetched ahead arrive many at once: their progress is reported only when the last report
-// is this old, and for the last one, so the window shows the count a hundred times a second
-// instead of doing its progress work several times for every message.
-constexpr qint64 aheadProgressMs = 10;
 
 // A fetched message's last-error text, which the error log records: what its reading had to guess.
 QString readingNote(quint32 number, const EmailObject& email) {
@@ -118,10 +114,11 @@ void EtpanMailImap::progressed(quint64 callId, int percent) {
         reportAheadProgress(percent, false);
 }
 
-// The reports of the work fetching ahead, where many messages arrive together: at most every
-// aheadProgressMs, besides those that must be seen.
+// The reports of the work fetching ahead: at most every EtpanWorker::aheadProgressMs, besides
+// those that must be seen, such as the last message's.
 void EtpanMailImap::reportAheadProgress(int percent, bool always) {
-    if (!always && sinceProgress_.isValid() && !sinceProgress_.hasExpired(aheadProgressMs))
+    if (!always && sinceProgress_.isValid() &&
+        !sinceProgress_.hasExpired(EtpanWorker::aheadProgressMs))
         return;
     sinceProgress_.start();
     emit PercentDone(percent);

@@ -821,9 +821,10 @@ void EtpanWorker::onBodyProgress(size_t current, size_t maximum, void* context) 
     if (percent == self->lastPercent_)
         return;
     self->lastPercent_ = percent;
-    // Fetching ahead, many bodies arrive at once: the window is told at most every 10 ms.
+    // Fetching ahead, many bodies arrive at once: the window is told at most every aheadProgressMs.
     if (self->aheadBuffer_) {
-        if (self->sinceAheadReport_.isValid() && !self->sinceAheadReport_.hasExpired(10))
+        if (self->sinceAheadReport_.isValid() &&
+            !self->sinceAheadReport_.hasExpired(aheadProgressMs))
             return;
         self->sinceAheadReport_.start();
     }

@@ -36,6 +36,11 @@ public:
         bool ssl = false;
         QString trustedCertificates; // extra CA file, "" for none
     };
+    // Messages fetched ahead arrive many at once: their progress is reported at most this often,
+    // so the window shows the count a hundred times a second instead of doing its progress work
+    // several times for every message.
+    static constexpr qint64 aheadProgressMs = 10;
+
     struct Fetched {
         QByteArray raw;
         QDateTime internalDate;
