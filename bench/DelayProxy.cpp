@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -55,6 +56,11 @@ void DelayProxy::acceptConnections() {
             close(server);
             continue;
         }
+        // A link passes each chunk on as it comes: the proxy's own sends never wait for an
+        // acknowledgement, or it would add delays of its own on top of the round trip.
+        const int noDelay = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         std::lock_guard lock(mutex_);
         sockets_.push_back(client);
         sockets_.push_back(server);
