@@ -386,7 +386,7 @@ void readBodies(std::optional<BodyBytes> html, std::optional<BodyBytes> plain, P
     else if (plain)
         email.PlainTextBody = bodyText(plain);
     else if (hasHtml)
-        email.PlainTextBody = withCrLf(htmlToPlainText(email.HTMLTextBody));
+        email.PlainTextBody = htmlToPlainText(email.HTMLTextBody); // its lines end in CR LF
 }
 
 } // namespace
