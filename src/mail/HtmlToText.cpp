@@ -9,6 +9,10 @@
 #include <iterator>
 #include <string_view>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum class Kind {
@@ -66,6 +70,43 @@ Kind kindOf(QStringView name) {
 
 bool isSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// Copies whole blocks of eight characters from c on to out while each of them stands as it is in
+// flowing text: a character of a word, or a single blank before one. Answers how many it copied;
+// the characters after them need a closer look. Flowing text is mostly such blocks.
+qsizetype copyPlainBlocks(const char16_t* c, const char16_t* end, char16_t* out) {
+    qsizetype copied = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i blank = _mm_set1_epi16(0x20);
+    const auto notWord = [blank](__m128i x) {
+        // At most a blank (white space, controls, NUL), the start of markup or a reference, or
+        // a no-break space.
+        const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(x, blank), _mm_setzero_si128());
+        const __m128i lt = _mm_cmpeq_epi16(x, _mm_set1_epi16(u'<'));
+        const __m128i amp = _mm_cmpeq_epi16(x, _mm_set1_epi16(u'&'));
+        const __m128i nbsp = _mm_cmpeq_epi16(x, _mm_set1_epi16(0xA0));
+        return _mm_or_si128(_mm_or_si128(low, lt), _mm_or_si128(amp, nbsp));
+    };
+    // The character after a block is read too, to tell whether a blank at its end stands before
+    // a word.
+    while (end - c - copied > 8) {
+        const auto* at = reinterpret_cast<const __m128i*>(c + copied);
+        const __m128i x = _mm_loadu_si128(at);
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + copied + 1));
+        const __m128i blankBeforeWord = _mm_andnot_si128(notWord(next), _mm_cmpeq_epi16(x, blank));
+        const __m128i stuck = _mm_andnot_si128(blankBeforeWord, notWord(x));
+        if (_mm_movemask_epi8(stuck) != 0)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + copied), x);
+        copied += 8;
+    }
+#else
+    Q_UNUSED(c);
+    Q_UNUSED(end);
+    Q_UNUSED(out);
+#endif
+    return copied;
 }
 
 bool isAsciiLetter(char16_t c) {
@@ -161,6 +202,11 @@ private:
             // A word and the words after it that are each one blank apart.
             char16_t* out = startText(end - c);
             for (; c != end; ++c) {
+                const qsizetype plain = copyPlainBlocks(c, end, out);
+                c += plain;
+                out += plain;
+                if (c == end)
+                    break;
                 if (isWordCharacter(*c) || (*c == u' ' && c + 1 != end && isWordCharacter(c[1])))
                     *out++ = *c;
                 else if (*c == 0xA0) // a no-break space stays, however many there are
