@@ -64,6 +64,14 @@ private slots:
             << QStringLiteral("<pre>\r\n a\u00a0&#13;b&#10;") + QChar(0) +
                    QStringLiteral("\n\n</pre>&#10;c")
             << " a b\n\n\nc";
+        // Flowing words are copied eight characters at a time: blanks at a block's end, before
+        // markup, a line end, a no-break space, a reference or a NUL.
+        QTest::newRow("runs longer than a block")
+            << QString::fromUtf8("abcdefg <b>h</b>abcdefg \r\nabcdefg \u00a0x abcdefghijklmno  "
+                                 "pq&amp;rstuvwxyz abcdefg") +
+                   QChar(0) + QStringLiteral("hijklmnop")
+            << QString::fromUtf8("abcdefg habcdefg abcdefg  x abcdefghijklmno pq&rstuvwxyz "
+                                 "abcdefghijklmnop");
         QTest::newRow("lone surrogates pass as they are")
             << QStringLiteral("a") + QChar(char16_t(0xD83D)) + QStringLiteral(" ") +
                    QChar(char16_t(0xDE00)) + QStringLiteral("<p>&#x1F600;")
