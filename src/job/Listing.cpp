@@ -65,6 +65,15 @@ ListingResult Listing::run() {
         result_.outcome = ListingOutcome::NotSignedIn;
         return result_;
     }
+    // Listing everything on a new connection: that connection is opened while the folder is
+    // counted on the current one.
+    const bool prepare = session_ && listOnNewConnection && !askRange;
+    if (prepare)
+        session_->PrepareListingConnection();
+    const auto unused = qScopeGuard([&] {
+        if (prepare)
+            session_->DropPreparedConnection();
+    });
     QString folderName;
     statement(Step::Count, [&] {
         folderName = folder ? folder() : QString();

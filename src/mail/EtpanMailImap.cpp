@@ -5,6 +5,7 @@
 #include "mail/FetchAheadBuffer.h"
 #include "mail/MimeParser.h"
 #include "mail/ModifiedUtf7.h"
+#include "mail/SpareConnection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,7 +127,14 @@ void EtpanMailImap::reportAheadProgress(int percent, bool always) {
 
 qint32 EtpanMailImap::Connect(const QString& host) {
     const EtpanWorker::Endpoint endpoint{host, port_, ssl_, trustedCertificates_};
-    return call<bool>([endpoint](EtpanWorker& w) { return w.open(endpoint); }) ? 1 : 0;
+    std::shared_ptr<SpareConnection> spare = std::exchange(spare_, nullptr);
+    return call<bool>([endpoint, spare](EtpanWorker& w) { return w.open(endpoint, spare); }) ? 1
+                                                                                             : 0;
+}
+
+void EtpanMailImap::PrepareConnection(const QString& host) {
+    spare_ = std::make_shared<SpareConnection>(
+        EtpanWorker::Endpoint{host, port_, ssl_, trustedCertificates_});
 }
 
 QString EtpanMailImap::SendRawCommand(const QString& command) {
@@ -314,6 +322,7 @@ std::optional<FolderDirectory> EtpanMailImap::ListFolderDirectory() {
 }
 
 qint32 EtpanMailImap::Disconnect() {
+    spare_.reset();
     return call<bool>([](EtpanWorker& w) { return w.logout(); }) ? 1 : 0;
 }
 

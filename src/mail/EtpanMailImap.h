@@ -13,6 +13,7 @@
 #include <optional>
 
 class EtpanWorker;
+class SpareConnection;
 class FetchAheadBuffer;
 class QEventLoop;
 
@@ -36,6 +37,8 @@ public:
     void setTrustedCertificates(const QString& pemFile) override { trustedCertificates_ = pemFile; }
 
     qint32 Connect(const QString& host) override;
+    void PrepareConnection(const QString& host) override;
+    void DropPreparedConnection() override { spare_.reset(); }
     QString SendRawCommand(const QString& command) override;
     qint32 Login(const QString& user, const QString& password) override;
     XOAuth2Result AuthenticateXOAuth2(const QString& user, const QString& accessToken) override;
@@ -95,6 +98,8 @@ private:
     quint32 uidValidity_ = 0;   // its UIDVALIDITY
     qint32 refusedForSize_ = 0; // what MessageRefusedForSize() answers
     std::optional<Plan> plan_;
+    std::shared_ptr<SpareConnection> spare_; // opened for the next Connect
+
     QEventLoop* aheadWait_ = nullptr; // the wait for a message fetched ahead, if one runs
     QElapsedTimer sinceProgress_;     // since the last progress of the work fetching ahead
     quint64 aheadCallId_ = 0;         // the fetch-ahead work whose progress is shown

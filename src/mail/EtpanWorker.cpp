@@ -1,8 +1,7 @@
 #include "mail/EtpanWorker.h"
 
-#include "mail/CancellableConnect.h"
-#include "mail/CertificateCheck.h"
 #include "mail/ServerThrottle.h"
+#include "mail/SpareConnection.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -16,7 +15,6 @@
 
 #include <libetpan/libetpan.h>
 
-#include <arpa/inet.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,37 +43,11 @@ QByteArray takenOver(char* data, std::size_t size) {
     return copy;
 }
 
-constexpr std::chrono::seconds networkTimeout{30};
 // A server that keeps asking to slow down is given up on after this many tries of one command.
 constexpr int maxThrottledAttempts = 20;
 
-bool isAddressLiteral(const QString& host) {
-    const QByteArray text = host.toLatin1();
-    unsigned char buffer[sizeof(in6_addr)];
-    return inet_pton(AF_INET, text.constData(), buffer) == 1 ||
-           inet_pton(AF_INET6, text.constData(), buffer) == 1;
-}
-
 qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-void setServerName(mailstream_ssl_context* context, void* data) noexcept {
-    if (data)
-        mailstream_ssl_set_server_name(context, static_cast<char*>(data));
-}
-
-QList<QByteArray> certificateChain(mailstream* stream) {
-    QList<QByteArray> chain;
-    carray* certificates = mailstream_get_certificate_chain(stream);
-    if (!certificates)
-        return chain;
-    for (unsigned int i = 0; i < carray_count(certificates); ++i) {
-        auto* der = static_cast<MMAPString*>(carray_get(certificates, i));
-        chain.append(QByteArray(der->str, qsizetype(der->len)));
-    }
-    mailstream_certificate_chain_free(certificates);
-    return chain;
 }
 
 QDateTime toDateTime(const mailimap_date_time* d) {
@@ -233,62 +205,31 @@ void EtpanWorker::closeConnection() {
     }
 }
 
-// Called in the worker thread.
-bool EtpanWorker::open(const Endpoint& endpoint) {
+// Called in the worker thread. A spare opened for the same server is taken instead of a new
+// connection; one that failed or went stale is replaced by a new connection.
+bool EtpanWorker::open(const Endpoint& endpoint, std::shared_ptr<SpareConnection> spare) {
     Q_ASSERT(QThread::currentThread() == thread());
     closeConnection();
     const QString where = QStringLiteral("connect to %1:%2").arg(endpoint.host).arg(endpoint.port);
-
-    QString error;
-    const int fd =
-        connectCancellable(endpoint.host, endpoint.port, networkTimeout, cancelled_, error);
-    if (fd < 0) {
-        lastError_ = QStringLiteral("%1 failed: %2").arg(where, error);
-        return false;
-    }
-    {
+    const StreamAnnouncer announce = [this](int fd, _mailstream* opening) {
         std::lock_guard lock(streamMutex_);
         fd_ = fd;
-        if (cancelled_)
+        stream_ = opening;
+        if (cancelled_ && fd_ >= 0)
             shutdown(fd_, SHUT_RDWR);
-    }
-
-    mailstream* stream = nullptr;
-    if (endpoint.ssl) {
-        // Server name indication is for host names, never for address literals.
-        QByteArray serverName = endpoint.host.toUtf8();
-        const bool literal = isAddressLiteral(endpoint.host);
-        stream = mailstream_ssl_open_with_callback_timeout(
-            fd, networkTimeout.count(), setServerName, literal ? nullptr : serverName.data());
-    } else {
-        stream = mailstream_socket_open_timeout(fd, networkTimeout.count());
-    }
-    if (!stream) {
-        const bool wasCancelled = cancelled_;
+    };
+    OpenedStream opened;
+    if (spare && spare->suits(endpoint))
+        opened = spare->take(cancelled_, announce);
+    spare.reset();
+    if (!opened.stream && !cancelled_)
+        opened = openSecureStream(endpoint, cancelled_, callStartMs_, announce);
+    if (!opened.stream) {
         closeConnection();
-        const bool late = nowMs() - callStartMs_ >= (networkTimeout.count() - 1) * 1000;
-        lastError_ =
-            QStringLiteral("%1 failed: %2")
-                .arg(where, wasCancelled ? QStringLiteral("cancelled")
-                            : late       ? QStringLiteral("timed out")
-                                   : QStringLiteral("the secure connection could not be set up"));
+        lastError_ = QStringLiteral("%1 failed: %2").arg(where, opened.failure);
         return false;
     }
-    {
-        std::lock_guard lock(streamMutex_);
-        stream_ = stream;
-        fd_ = fd;
-    }
-
-    if (endpoint.ssl) {
-        const QString refused = checkCertificateChain(certificateChain(stream), endpoint.host,
-                                                      endpoint.trustedCertificates);
-        if (!refused.isEmpty()) {
-            closeConnection();
-            lastError_ = QStringLiteral("%1 failed: %2").arg(where, refused);
-            return false;
-        }
-    }
+    mailstream* const stream = opened.stream;
 
     if (const std::optional<QString> refusal = byeGreeting(stream)) {
         closeConnection();

@@ -2,6 +2,7 @@
 
 #include "mail/LiteralWatch.h"
 #include "mail/MailImap.h"
+#include "mail/SecureStream.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -23,6 +25,7 @@ struct _mailstream;
 struct clist_s;
 using clist = clist_s;
 class FetchAheadBuffer;
+class SpareConnection;
 
 // One IMAP connection through libetpan. The object lives on the component's worker thread and
 // every method that touches libetpan runs there (each asserts it); only cancel() may be called
@@ -30,12 +33,7 @@ class FetchAheadBuffer;
 class EtpanWorker : public QObject {
     Q_OBJECT
 public:
-    struct Endpoint {
-        QString host;
-        int port = 0;
-        bool ssl = false;
-        QString trustedCertificates; // extra CA file, "" for none
-    };
+    using Endpoint = ImapEndpoint;
     // Messages fetched ahead arrive many at once: their progress is reported at most this often,
     // so the window shows the count a hundred times a second instead of doing its progress work
     // several times for every message.
@@ -63,7 +61,7 @@ public:
     void cancel();
 
     // Called on the worker thread.
-    bool open(const Endpoint& endpoint);
+    bool open(const Endpoint& endpoint, std::shared_ptr<SpareConnection> spare = nullptr);
     QString command(const QByteArray& line);
     bool login(const QString& user, const QString& password);
     XOAuth2Result authenticateXOAuth2(const QString& user, const QString& accessToken);

@@ -73,6 +73,11 @@ public:
     virtual void setTrustedCertificates(const QString& pemFile) = 0;
 
     virtual qint32 Connect(const QString& host) = 0;
+    // A Connect to host is coming, while the current connection still has work: the component may
+    // open that connection now, and Connect then takes it over. One not taken soon is closed.
+    virtual void PrepareConnection(const QString& host) { Q_UNUSED(host); }
+    // Closes the connection PrepareConnection opened, if Connect did not take it.
+    virtual void DropPreparedConnection() {}
     // Sends one command line exactly as given, followed by CR LF and nothing else. Answers the
     // server's response, a refusal (NO, BAD) included, which also becomes the last-error text;
     // "" when no answer came (the connection failed or closed).

@@ -309,6 +309,19 @@ void clsMailIMAP::StartMailExtraction(const QString& FolderName) {
     ListRange(component, FolderName, CurrentLocation, MaxRecord, listed);
 }
 
+void clsMailIMAP::PrepareListingConnection() {
+    if (!MailIMAPObject || !ServerProblem.isEmpty())
+        return;
+    MailIMAPObject->setSSL(SSL);
+    MailIMAPObject->setPort(PORT);
+    MailIMAPObject->PrepareConnection(IMAPServer);
+}
+
+void clsMailIMAP::DropPreparedConnection() {
+    if (MailIMAPObject)
+        MailIMAPObject->DropPreparedConnection();
+}
+
 quint32 clsMailIMAP::FolderUidValidity() const {
     return MailIMAPObject ? MailIMAPObject->UidValidity() : 0;
 }

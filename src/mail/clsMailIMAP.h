@@ -93,6 +93,10 @@ public:
     // be (a box naming the folder shown).
     qint32 GetTotalMessage(const QString& FolderName);
     void StartMailExtraction(const QString& FolderName);
+    // StartMailExtraction is coming: its new connection may be opened now, while the current one
+    // still counts the folder. Dropped when the listing does not come after all.
+    void PrepareListingConnection();
+    void DropPreparedConnection();
     // The UID of every message of the folder that GetTotalMessage selected last, without their
     // bodies; no list (the failure shown) when the server gives none.
     std::optional<QList<MessageUid>> GetMessageUids();
