@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -18,6 +19,9 @@ constexpr qsizetype fieldCount = 9;
 constexpr qint64 writeEveryMs = 3000;
 
 QString escaped(const QString& field) {
+    const auto plain = [](QChar c) { return c != u'\\' && c != u'\t' && c != u'\r' && c != u'\n'; };
+    if (std::all_of(field.cbegin(), field.cend(), plain))
+        return field; // shared, not copied: most fields have nothing to escape
     QString text;
     text.reserve(field.size());
     for (const QChar c : field) {
@@ -251,6 +255,8 @@ std::optional<QString> SavedRecord::savedFile(const MessageOrigin& origin) {
         return std::nullopt;
     if (!byMessageId_)
         indexMessageIds();
+    if (byMessageId_->isEmpty()) // a first run into the folder: its key is not even made
+        return std::nullopt;
     const auto found = byMessageId_->constFind(messageIdKey(origin));
     if (found == byMessageId_->cend())
         return std::nullopt;
