@@ -7,6 +7,7 @@ namespace MessageText {
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
+const QString separator(58, u'='); // between the messages of "Emails.txt"
 
 // The header lines and the body, with room made at once for what follows them: the body is most
 // of a message's text, and is copied only once.
@@ -39,7 +40,6 @@ QString separateFile(const MessageRecord& record) {
 }
 
 QString oneFileBlock(const MessageRecord& record) {
-    const QString separator(58, u'=');
     QString text = headersAndBody(record, separator.size() + 4 * crlf.size());
     text += crlf;
     text += crlf;

@@ -91,8 +91,7 @@ qsizetype copyPlainBlocks(const char16_t* c, const char16_t* end, char16_t* out)
     // The character after a block is read too, to tell whether a blank at its end stands before
     // a word.
     while (end - c - copied > 8) {
-        const auto* at = reinterpret_cast<const __m128i*>(c + copied);
-        const __m128i x = _mm_loadu_si128(at);
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + copied));
         const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + copied + 1));
         const __m128i blankBeforeWord = _mm_andnot_si128(notWord(next), _mm_cmpeq_epi16(x, blank));
         const __m128i stuck = _mm_andnot_si128(blankBeforeWord, notWord(x));

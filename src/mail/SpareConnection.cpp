@@ -6,12 +6,11 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-// A spare older than this is not used: a server gives a connection that has not signed in a
-// minute or more, and the request it was opened for comes within a round trip or two.
+// A spare older than this is not used: a server gives up on a connection that has not signed in
+// within a minute or so, and the request it was opened for comes within a round trip or two.
 constexpr qint64 longestKeptMs = 10'000;
 
 // True when the server has already closed its side of the connection.
