@@ -1,3 +1,4 @@
+#include "FileContents.h"
 #include "IdentityProvider.h"
 #include "XClient.h"
 
@@ -135,9 +136,10 @@ void TestStartAndClose::closeBoxEndsAWaitingSignIn() {
         !x.windows(program.processId(), QStringLiteral("Sign in to Outlook.com / Hotmail"))
              .isEmpty(),
         20000);
-    QFile opened(home.filePath(QStringLiteral("bin/opened")));
-    QVERIFY(opened.open(QIODevice::ReadOnly));
-    const QUrl address(QString::fromUtf8(opened.readLine().trimmed()));
+    // The box may show before the stand-in browser has written the address it was given.
+    const QString opened = home.filePath(QStringLiteral("bin/opened"));
+    QTRY_VERIFY_WITH_TIMEOUT(fileContents(opened).endsWith('\n'), 10000);
+    const QUrl address(QString::fromUtf8(fileContents(opened).trimmed()));
     const QUrl redirect(
         QUrlQuery(address).queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded));
     QCOMPARE(redirect.host(), QStringLiteral("127.0.0.1"));
